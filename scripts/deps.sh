@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Talvex needs to build, run and test, when any is missing.
+# Usage: scripts/deps.sh [run|test]   (test adds what the test suite needs)
+set -euo pipefail
+
+mode=${1:-run}
+pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+      libqt6network6 libqt6widgets6 qt6-qpa-plugins fonts-dejavu-core xvfb xauth)
+if [ "$mode" = test ]; then
+  pkgs+=(rsyslog dpkg-dev file clang libclang-rt-14-dev)
+fi
+
+missing=()
+for p in "${pkgs[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null 2>&1; then sudo=sudo; else
+    echo "Need root (or sudo) to install: ${missing[*]}" >&2; exit 1
+  fi
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

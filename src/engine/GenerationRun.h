@@ -1,0 +1,63 @@
+#pragma once
+
+#include "RunError.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class RunHost;
+class UdpSink;
+
+// The generation run and its run control (Play, Pause, Stop, loop, quit), as a timer-driven
+// cycle on the UI thread: Play does the fresh-start steps and arms a precise single-shot timer
+// for the first wait; each timeout is one "after the wait" step. Other handlers (Pause, Stop,
+// quit, language switch) run between two timeouts, where nested yields of a spinning loop
+// would have run them. No wait spins on the processor; waits use a monotonic clock.
+class GenerationRun : public QObject {
+    Q_OBJECT
+public:
+    GenerationRun(RunHost* host, UdpSink* udp, QObject* parent = nullptr);
+    ~GenerationRun() override;
+
+    // Folders, relative to the current directory at the moment of use.
+    static QString sourceFolder();  // "Logs Source"
+    static QString outputFolder();  // "Logs Générés"
+    static QString sourcePath(const QString& sourceName); // "Logs Source/<name>.txt"
+    static QString outputPath(const QString& sourceName); // "Logs Générés/<name>.txt"
+
+    // Window-wide run state.
+    int generationType() const; // 0 sequential, -1 random
+    void setGenerationType(int type);
+    int outputChoice() const;   // 0 file, 1 UDP
+    void setOutputChoice(int choice);
+    int loopFlag() const;
+    void setLoopFlag(int flag);
+    int pauseFlag() const;
+    void setPauseFlag(int flag); // the initialisation resets it to 0
+    int stopRequest() const;
+    int quitRequest() const;
+    qint64 lastLineIndex() const;
+    void setLastLineIndex(qint64 index);
+    qint64 lineCounter() const;
+
+    // True from Play until the run has ended (a wait is armed or a line is being produced).
+    bool isRunning() const;
+
+    // Handlers.
+    void play(const QString& sourceName, const QString& delayText); // Play click
+    void pause();       // Pause click
+    void stop();        // Stop click
+    void requestQuit(); // Quit button / window close: no further line; output file closed
+
+signals:
+    void lineProduced(qint64 count, const QByteArray& line);
+    void runEnded(); // whatever the way (end of source, stop, quit, failure)
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "RunError.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+class QUdpSocket;
+
+// The UDP endpoint behind the window's Winsock1: a destination set at the initialisation,
+// a local binding to a system-chosen port, one datagram per line. A send after close()
+// goes to the same destination, binding again by itself.
+class UdpSink : public QObject {
+    Q_OBJECT
+public:
+    explicit UdpSink(QObject* parent = nullptr);
+    ~UdpSink() override;
+
+    void close();
+    // An IPv4 or IPv6 literal is used as given; any other text is resolved once, here
+    // (blocking; the caller shows the wait cursor). An unusable host is remembered and
+    // makes every send fail with DestinationUnusable.
+    void setRemoteHost(const QString& host);
+    void setRemotePort(qint32 port);
+    bool bind(quint16 localPort = 0);
+
+    // One datagram whose payload is exactly `payload` (an empty payload sends an empty datagram).
+    RunError send(const QByteArray& payload);
+
+    QString remoteHost() const;
+    qint32 remotePort() const;
+    QHostAddress remoteAddress() const; // null when the host is unusable
+    quint16 localPort() const;          // 0 while not bound
+    bool isOpen() const;
+
+    // Largest payload for the current destination's family (65507 IPv4, 65527 IPv6).
+    int maxPayload() const;
+
+private:
+    QUdpSocket* m_socket = nullptr;
+    QString m_host;
+    QHostAddress m_address;
+    qint32 m_port = 0;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The number a text begins with: leading blanks skipped, optional sign, digits, optional
+// "." and decimals, optional exponent. 0 when the text does not begin with a number.
+// Total: never throws, never returns NaN or infinity (an overflowing exponent saturates
+// to the largest finite double of the right sign).
+double TextToNumber(const QString& text);
+double TextToNumber(const QByteArray& text);
+
+// Shortest decimal text of a number that reads back to the same value; whole numbers
+// without a decimal point ("10", "-1"), "." as the decimal separator ("0.5").
+QString NumberToText(double value);
