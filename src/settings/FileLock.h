@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// An exclusive flock() on a small lock file, held for the life of the object. Used to
+// serialise the read-modify-write of the settings file and the slot scan between processes.
+// The kernel drops the lock when its holder dies, so a crashed copy never leaves it stuck.
+class FileLock {
+public:
+    enum class State {
+        Locked,
+        NoLockFile, // the lock file could not be opened or created (missing or read-only folder)
+        TimedOut,   // another process held it for the whole waiting time
+    };
+
+    static constexpr int DefaultTimeoutMs = 10000;
+
+    explicit FileLock(const QString& path, int timeoutMs = DefaultTimeoutMs);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    State state() const { return m_state; }
+    bool isLocked() const { return m_state == State::Locked; }
+
+private:
+    int m_fd = -1;
+    State m_state = State::NoLockFile;
+};

@@ -1,0 +1,280 @@
+#include "ProfileFile.h"
+
+#include "FileLock.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstring>
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+char foldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// One line of the text: [begin, end) is its content, next is where the following line starts
+// (after its CRLF, CR or LF; equal to end for a last line without a line end).
+struct Line {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    qsizetype next = 0;
+};
+
+Line lineAt(const QByteArray& text, qsizetype pos) {
+    const char* d = text.constData();
+    const qsizetype n = text.size();
+    qsizetype i = pos;
+    while (i < n && d[i] != '\r' && d[i] != '\n')
+        ++i;
+    Line line{pos, i, i};
+    if (i < n)
+        line.next = (d[i] == '\r' && i + 1 < n && d[i + 1] == '\n') ? i + 2 : i + 1;
+    return line;
+}
+
+enum class Kind { Other, Comment, Section, Key };
+
+struct Parsed {
+    Kind kind = Kind::Other;
+    qsizetype nameBegin = 0; // section or key name, blanks trimmed
+    qsizetype nameEnd = 0;
+    qsizetype valueBegin = 0; // key lines: right after the first '=' (untrimmed, to the line's end)
+};
+
+void trimRange(const char* d, qsizetype& begin, qsizetype& end) {
+    while (begin < end && isBlank(d[begin]))
+        ++begin;
+    while (end > begin && isBlank(d[end - 1]))
+        --end;
+}
+
+Parsed classify(const QByteArray& text, const Line& line) {
+    const char* d = text.constData();
+    Parsed p;
+    qsizetype i = line.begin;
+    while (i < line.end && isBlank(d[i]))
+        ++i;
+    if (i == line.end)
+        return p; // blank line
+    if (d[i] == ';') {
+        p.kind = Kind::Comment;
+        return p;
+    }
+    if (d[i] == '[') {
+        // The name ends at the first ']'. Without one it runs to the end of the line: a header
+        // missing its bracket still starts a new section instead of silently joining its keys
+        // to the section above.
+        p.kind = Kind::Section;
+        p.nameBegin = i + 1;
+        const void* close = std::memchr(d + p.nameBegin, ']', static_cast<size_t>(line.end - p.nameBegin));
+        p.nameEnd = close ? static_cast<const char*>(close) - d : line.end;
+        trimRange(d, p.nameBegin, p.nameEnd);
+        return p;
+    }
+    const void* eq = std::memchr(d + i, '=', static_cast<size_t>(line.end - i));
+    if (!eq)
+        return p; // not a key
+    p.kind = Kind::Key;
+    p.nameBegin = i;
+    p.nameEnd = static_cast<const char*>(eq) - d;
+    p.valueBegin = p.nameEnd + 1;
+    trimRange(d, p.nameBegin, p.nameEnd);
+    return p;
+}
+
+bool sameName(const QByteArray& text, qsizetype begin, qsizetype end, const QByteArray& name) {
+    if (end - begin != name.size())
+        return false;
+    const char* d = text.constData() + begin;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (foldAscii(d[i]) != foldAscii(name[i]))
+            return false;
+    }
+    return true;
+}
+
+QByteArray trimmed(const QByteArray& name) {
+    qsizetype begin = 0;
+    qsizetype end = name.size();
+    trimRange(name.constData(), begin, end);
+    return name.mid(begin, end - begin);
+}
+
+// Where a key of a section stands: only the first section of the name counts, and in it the
+// first key of the name.
+struct Location {
+    bool sectionFound = false;
+    Line header;
+    bool keyFound = false;
+    Line keyLine;
+    qsizetype valueBegin = 0;
+    bool anyKey = false;
+    Line lastKeyLine;
+};
+
+Location locate(const QByteArray& text, const QByteArray& section, const QByteArray& key) {
+    Location at;
+    bool inSection = false;
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        const Line line = lineAt(text, pos);
+        pos = line.next;
+        const Parsed p = classify(text, line);
+        if (p.kind == Kind::Section) {
+            if (inSection)
+                break; // the first section of the name has ended
+            if (sameName(text, p.nameBegin, p.nameEnd, section)) {
+                inSection = true;
+                at.sectionFound = true;
+                at.header = line;
+            }
+        } else if (inSection && p.kind == Kind::Key) {
+            if (sameName(text, p.nameBegin, p.nameEnd, key)) {
+                at.keyFound = true;
+                at.keyLine = line;
+                at.valueBegin = p.valueBegin;
+                break;
+            }
+            at.anyKey = true;
+            at.lastKeyLine = line;
+        }
+    }
+    return at;
+}
+
+// Names or values that would change the structure of the file once written: a line end would
+// start a new line, ']' would cut a section name, '=' would cut a key, a key starting with ';'
+// or '[' would become a comment or a section header. Such a write is refused outright rather
+// than corrupting the file or landing under another name.
+bool acceptable(const QByteArray& section, const QByteArray& key, const QByteArray& value) {
+    auto hasLineEnd = [](const QByteArray& s) { return s.contains('\r') || s.contains('\n'); };
+    if (hasLineEnd(section) || hasLineEnd(key) || hasLineEnd(value))
+        return false;
+    if (section.contains(']') || key.contains('='))
+        return false;
+    return !(key.startsWith(';') || key.startsWith('['));
+}
+
+// The line end used for lines added to an existing file: the file's own (that of its first line),
+// so an LF-only or CR-only file keeps one convention; CRLF for a new file or one without any.
+QByteArray lineEndOf(const QByteArray& text) {
+    const Line first = lineAt(text, 0);
+    if (first.next == first.end)
+        return QByteArrayLiteral("\r\n");
+    return text.mid(first.end, first.next - first.end);
+}
+
+} // namespace
+
+QByteArray ProfileFile::readFromText(const QByteArray& content, const QByteArray& section,
+                                     const QByteArray& key, int capacity) {
+    if (capacity <= 1)
+        return {};
+    const Location at = locate(content, trimmed(section), trimmed(key));
+    if (!at.keyFound)
+        return {};
+    qsizetype begin = at.valueBegin;
+    qsizetype end = at.keyLine.end;
+    trimRange(content.constData(), begin, end);
+    if (end - begin >= 2) {
+        const char first = content[begin];
+        if ((first == '"' || first == '\'') && content[end - 1] == first) {
+            ++begin;
+            --end;
+        }
+    }
+    return content.mid(begin, qMin<qsizetype>(end - begin, capacity - 1));
+}
+
+QByteArray ProfileFile::writeToText(const QByteArray& content, const QByteArray& section,
+                                    const QByteArray& key, const QByteArray& value) {
+    const QByteArray sectionName = trimmed(section);
+    const QByteArray keyName = trimmed(key);
+    if (!acceptable(sectionName, keyName, value))
+        return content;
+
+    const Location at = locate(content, sectionName, keyName);
+    if (at.keyFound) {
+        // Only the value changes: the key's spelling, its blanks and the line end stay.
+        QByteArray result = content.left(at.valueBegin);
+        result += value;
+        result.append(content.constData() + at.keyLine.end, content.size() - at.keyLine.end);
+        return result;
+    }
+
+    const QByteArray eol = lineEndOf(content);
+    if (at.sectionFound) {
+        const Line after = at.anyKey ? at.lastKeyLine : at.header;
+        QByteArray insert;
+        if (after.next == after.end)
+            insert += eol; // the file's last line had no line end
+        insert += keyName + '=' + value;
+        // A CR followed by the LF of the next line would merge into one CRLF and swallow the
+        // empty line that LF ends.
+        if (eol == "\r" && after.next < content.size() && content[after.next] == '\n')
+            insert += "\r\n";
+        else
+            insert += eol;
+        QByteArray result = content;
+        result.insert(after.next, insert);
+        return result;
+    }
+
+    QByteArray result = content;
+    if (!result.isEmpty() && !result.endsWith('\r') && !result.endsWith('\n'))
+        result += eol;
+    result += '[' + sectionName + ']' + eol + keyName + '=' + value + eol;
+    return result;
+}
+
+QByteArray ProfileFile::read(const QString& path, const QByteArray& section, const QByteArray& key,
+                             int capacity) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {}; // unreadable reads as empty
+    return readFromText(file.readAll(), section, key, capacity);
+}
+
+bool ProfileFile::write(const QString& path, const QByteArray& section, const QByteArray& key,
+                        const QByteArray& value) {
+    if (!acceptable(trimmed(section), trimmed(key), value))
+        return false;
+    const QFileInfo info(path);
+    if (!QFileInfo(info.absolutePath()).isDir())
+        return false; // never create the folder
+    if (info.exists() && !info.isWritable())
+        return false; // a read-only settings file is left alone (and no lock file appears)
+
+    // Held across re-read, rewrite and rename, so a concurrent writer's key is never lost.
+    const FileLock lock(info.absoluteFilePath() + QStringLiteral(".lock"));
+    if (!lock.isLocked())
+        return false;
+
+    QByteArray current;
+    QFile file(path);
+    if (file.exists()) {
+        // A file that exists but cannot be read must not be replaced by one built from nothing.
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        current = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return false;
+        file.close();
+    }
+
+    const QByteArray text = writeToText(current, section, key, value);
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    if (out.write(text) != text.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
+}

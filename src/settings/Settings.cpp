@@ -1,0 +1,33 @@
+#include "Settings.h"
+
+#include "ProfileFile.h"
+
+#include <QDir>
+
+namespace {
+constexpr int MaxValueBytes = 99;
+}
+
+QString Settings::path() {
+    return QDir::currentPath() + QLatin1Char('/') + QLatin1String(FileName);
+}
+
+QString Settings::read(const QString& section, const QString& key) {
+    // One byte more than is kept shows whether the cut falls inside a UTF-8 sequence.
+    QByteArray value = ProfileFile::read(path(), section.toUtf8(), key.toUtf8(), MaxValueBytes + 2);
+    if (value.size() > MaxValueBytes) {
+        qsizetype cut = MaxValueBytes;
+        // Back off over continuation bytes (10xxxxxx) to the start of the cut sequence; at most
+        // three, as no UTF-8 sequence is longer than four bytes.
+        for (int i = 0; i < 3 && cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80; ++i)
+            --cut;
+        if ((static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
+            cut = MaxValueBytes; // not UTF-8 anyway: keep the plain byte limit
+        value.truncate(cut);
+    }
+    return QString::fromUtf8(value);
+}
+
+bool Settings::write(const QString& section, const QString& key, const QString& value) {
+    return ProfileFile::write(path(), section.toUtf8(), key.toUtf8(), value.toUtf8());
+}
