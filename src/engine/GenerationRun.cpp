@@ -1,0 +1,465 @@
+#include "GenerationRun.h"
+
+#include "FileErrors.h"
+#include "FileSink.h"
+#include "LineIndex.h"
+#include "RandomFraction.h"
+#include "RunHost.h"
+#include "SourceReader.h"
+#include "UdpSink.h"
+
+#include "NumberText.h"
+#include "StringTable.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+// String numbers of the table (ids 100 + n French, 101 + n English).
+constexpr int StrLines = 9;           // 109/110 "Lignes" / "Lines"
+constexpr int StrUnknownError = 37;   // 137/138
+constexpr int StrFileBefore = 41;     // 141/142
+constexpr int StrFileExists = 43;     // 143/144
+constexpr int StrAddOrReplace = 45;   // 145/146
+constexpr int StrFileTitle = 47;      // 147/148
+constexpr int StrGenerationOf = 49;   // 149/150
+constexpr int StrGenerationDone = 51; // 151/152
+
+constexpr qint64 MaxLineCounter = std::numeric_limits<qint32>::max();
+constexpr qint64 NsPerMs = 1000 * 1000;
+// The longest single timer interval; longer waits re-arm (QTimer takes an int of milliseconds).
+constexpr qint64 MaxTimerMs = 3600 * 1000;
+// The precise timer is armed this much short of the due time; the rest is finished by
+// re-checking the clock from the event loop, which absorbs the timer's own lateness.
+constexpr qint64 SpinMarginNs = 1 * NsPerMs;
+} // namespace
+
+struct GenerationRun::Private {
+    enum class AfterWait { Produce, Reopen };
+
+    GenerationRun* q = nullptr;
+    RunHost* host = nullptr;
+    UdpSink* udp = nullptr;
+
+    int generationType = 0;
+    int outputChoice = 0;
+    int loopFlag = 0;
+    int pauseFlag = 0;
+    int stopRequest = 0;
+    int quitRequest = 0;
+    qint64 lastLineIndex = 0;
+    qint64 lineCounter = 0;
+    double workingDelay = 0;
+
+    QString sourceName;
+    QString sourcePath;
+    SourceReader source;
+    LineIndex index;
+    FileSink output;
+    QByteArray currentLine;
+
+    bool running = false;
+    bool passStart = false; // no end-of-source test made yet in this pass of the source
+    AfterWait afterWait = AfterWait::Produce;
+
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 dueNs = 0;
+
+    QString text(int n) const { return StringTable::lookup(n, host->languageOffset()); }
+    bool randomMode() const { return generationType != 0; }
+
+    void freshStart(const QString& delayText);
+    bool prepareOutput();
+    void openSource();
+    void cycle();
+    void armWait(AfterWait next);
+    void scheduleRest();
+    void onTimeout();
+    void stepAfterWait();
+    bool produce();
+    void endOfSource(bool emptyPass);
+    void finalReset();
+    void fail(const RunError& error);
+    void endRun();
+};
+
+// ---- the Play press --------------------------------------------------------------------------
+
+void GenerationRun::Private::freshStart(const QString& delayText) {
+    // Step 3.
+    stopRequest = 0;
+    host->clearEcho();
+    lineCounter = 0;
+    workingDelay = TextToNumber(delayText);
+    // Whatever a halted run left open is let go: this run starts from the top of its files.
+    source.close();
+    index.clear();
+
+    // Step 4.
+    if (outputChoice == 0 && !prepareOutput())
+        return;
+    // Step 5.
+    sourcePath = GenerationRun::sourcePath(sourceName);
+    openSource();
+}
+
+bool GenerationRun::Private::prepareOutput() {
+    const QString path = GenerationRun::outputPath(sourceName);
+    output.close(); // a file left open by a failed run is closed by the probe
+    if (!QFileInfo(GenerationRun::outputFolder()).isDir()) {
+        fail(FileErrors::pathNotFound(path));
+        return false;
+    }
+    const QFileInfo probe(path);
+    FileSink::Mode mode = FileSink::Mode::Truncate;
+    if (probe.exists()) {
+        if (probe.isDir()) {
+            fail(FileErrors::notAFile(path));
+            return false;
+        }
+        const QString question = text(StrFileBefore) + sourceName + text(StrFileExists) +
+                                 QStringLiteral("\r\n\r\n") + text(StrAddOrReplace);
+        const bool add = host->askYesNo(text(StrFileTitle), question);
+        if (!running)
+            return false; // quit or stopped while the question was up
+        mode = add ? FileSink::Mode::Append : FileSink::Mode::Truncate;
+    }
+    const RunError error = output.open(path, mode);
+    if (error.isError() && !error.isPassedOver()) {
+        fail(error);
+        return false;
+    }
+    return true;
+}
+
+void GenerationRun::Private::openSource() {
+    // Step 6. A missing file is passed over here; the end-of-source test then reports it.
+    passStart = true;
+    const RunError error = source.open(sourcePath);
+    if (error.isError() && !error.isPassedOver()) {
+        fail(error);
+        return;
+    }
+    if (source.isOpen() && randomMode()) {
+        // Indexed at every start, so the draw always matches the source being played.
+        const RunError indexError = index.build(sourcePath);
+        if (indexError.isError()) {
+            fail(indexError);
+            return;
+        }
+        lastLineIndex = index.count() - 1;
+    }
+    cycle();
+}
+
+void GenerationRun::Private::cycle() {
+    // Step 7: end-of-source test.
+    bool atEnd = false;
+    RunError error = source.checkEnd(&atEnd);
+    if (error.isError()) {
+        fail(error);
+        return;
+    }
+    const bool emptyPass = passStart;
+    passStart = false;
+    if (atEnd) {
+        endOfSource(emptyPass);
+        return;
+    }
+    // Step 8: read, sequential and not paused only.
+    if (!randomMode() && pauseFlag != 1) {
+        error = source.readLine(&currentLine);
+        if (error.isError()) {
+            fail(error);
+            return;
+        }
+    }
+    // Step 9.
+    armWait(AfterWait::Produce);
+}
+
+// ---- the wait ----------------------------------------------------------------------------------
+
+void GenerationRun::Private::armWait(AfterWait next) {
+    afterWait = next;
+    double delay = workingDelay;
+    if (!(delay > 0))
+        delay = 0;
+    // Far beyond any accepted delay; keeps the nanoseconds finite.
+    const double delayNs = std::min(delay * 1e9, 1e18);
+    dueNs = clock.nsecsElapsed() + static_cast<qint64>(std::ceil(delayNs));
+    scheduleRest();
+}
+
+void GenerationRun::Private::scheduleRest() {
+    const qint64 remaining = dueNs - clock.nsecsElapsed();
+    if (remaining > SpinMarginNs + NsPerMs) {
+        const qint64 ms = std::min((remaining - SpinMarginNs) / NsPerMs, MaxTimerMs);
+        timer.start(static_cast<int>(ms));
+    } else {
+        // The last fraction: back through the event loop, then look at the clock again.
+        timer.start(0);
+    }
+}
+
+void GenerationRun::Private::onTimeout() {
+    if (!running)
+        return;
+    if (clock.nsecsElapsed() < dueNs) {
+        scheduleRest(); // a wait never ends early
+        return;
+    }
+    if (afterWait == AfterWait::Reopen) {
+        source.close();
+        openSource();
+        return;
+    }
+    stepAfterWait();
+}
+
+// ---- after the wait ----------------------------------------------------------------------------
+
+void GenerationRun::Private::stepAfterWait() {
+    // Step 10.
+    if (stopRequest == 1) {
+        pauseFlag = 0;
+        host->setRunButtons(true, false, false);
+        finalReset();
+        return;
+    }
+    if (pauseFlag == 0 && !produce())
+        return;
+    // Step 11.
+    cycle();
+}
+
+bool GenerationRun::Private::produce() {
+    if (randomMode()) {
+        if (index.count() == 0) {
+            fail(FileErrors::inputPastEnd(sourcePath));
+            return false;
+        }
+        const RunError error = index.readLine(RandomFraction::below(index.count()), &currentLine);
+        if (error.isError()) {
+            fail(error);
+            return false;
+        }
+    }
+    if (lineCounter >= MaxLineCounter) {
+        fail(RunError::make(
+            RunError::Overflow,
+            QStringLiteral("Overflow: the line counter cannot go past %1").arg(MaxLineCounter)));
+        return false;
+    }
+    ++lineCounter;
+    host->setLineCountCaption(text(StrLines) + QStringLiteral(": ") + QString::number(lineCounter));
+    host->echoLine(currentLine);
+    if (!running)
+        return false;
+    const RunError error = outputChoice == 0 ? output.writeLine(currentLine) : udp->send(currentLine);
+    if (error.isError()) {
+        fail(error);
+        return false;
+    }
+    emit q->lineProduced(lineCounter, currentLine);
+    return running;
+}
+
+void GenerationRun::Private::endOfSource(bool emptyPass) {
+    // Step 12.
+    if (stopRequest == 1) {
+        finalReset();
+        return;
+    }
+    if (loopFlag == 0) {
+        const QString message =
+            text(StrGenerationOf) + sourceName + text(StrGenerationDone) + QStringLiteral("\r\n\r\n");
+        host->showInformation(text(StrFileTitle), message);
+        if (!running)
+            return; // quit while the message was up: touch nothing more
+        host->setControlsEnabled(RunHost::FrmLecture | RunHost::FrmSyslog | RunHost::CmdSrc, true);
+        host->restoreNormalWindow();
+        source.close();
+        output.close();
+        index.clear();
+        finalReset();
+        return;
+    }
+    source.close();
+    if (emptyPass) {
+        // An empty source would otherwise loop without ever letting the window breathe:
+        // one delay per pass keeps it live and lets Stop end the run.
+        armWait(AfterWait::Reopen);
+        return;
+    }
+    openSource();
+}
+
+void GenerationRun::Private::finalReset() {
+    // Step 13; step 14 finds no failure pending.
+    stopRequest = 0;
+    pauseFlag = 0;
+    host->setRunButtons(true, false, false);
+    lineCounter = 0;
+    endRun();
+}
+
+void GenerationRun::Private::fail(const RunError& error) {
+    // The error display; buttons and locks keep their running state (halted) until Stop.
+    host->showError(QStringLiteral("Err: %1 : %2").arg(error.number).arg(error.description),
+                    text(StrUnknownError));
+    endRun();
+}
+
+void GenerationRun::Private::endRun() {
+    timer.stop();
+    if (!running)
+        return;
+    running = false;
+    emit q->runEnded();
+}
+
+// ---- public side -------------------------------------------------------------------------------
+
+GenerationRun::GenerationRun(RunHost* host, UdpSink* udp, QObject* parent)
+    : QObject(parent), d(std::make_unique<Private>()) {
+    d->q = this;
+    d->host = host;
+    d->udp = udp;
+    d->timer.setSingleShot(true);
+    d->timer.setTimerType(Qt::PreciseTimer);
+    d->clock.start();
+    connect(&d->timer, &QTimer::timeout, this, [this] { d->onTimeout(); });
+}
+
+GenerationRun::~GenerationRun() {
+    d->timer.stop();
+}
+
+QString GenerationRun::sourceFolder() {
+    return QStringLiteral("Logs Source");
+}
+
+QString GenerationRun::outputFolder() {
+    return QStringLiteral("Logs Générés");
+}
+
+QString GenerationRun::sourcePath(const QString& sourceName) {
+    return sourceFolder() + QLatin1Char('/') + sourceName + QStringLiteral(".txt");
+}
+
+QString GenerationRun::outputPath(const QString& sourceName) {
+    return outputFolder() + QLatin1Char('/') + sourceName + QStringLiteral(".txt");
+}
+
+int GenerationRun::generationType() const {
+    return d->generationType;
+}
+
+void GenerationRun::setGenerationType(int type) {
+    d->generationType = type == 0 ? 0 : -1;
+}
+
+int GenerationRun::outputChoice() const {
+    return d->outputChoice;
+}
+
+void GenerationRun::setOutputChoice(int choice) {
+    d->outputChoice = choice == 0 ? 0 : 1;
+}
+
+int GenerationRun::loopFlag() const {
+    return d->loopFlag;
+}
+
+void GenerationRun::setLoopFlag(int flag) {
+    d->loopFlag = flag == 1 ? 1 : 0;
+}
+
+int GenerationRun::pauseFlag() const {
+    return d->pauseFlag;
+}
+
+void GenerationRun::setPauseFlag(int flag) {
+    d->pauseFlag = flag == 1 ? 1 : 0;
+}
+
+int GenerationRun::stopRequest() const {
+    return d->stopRequest;
+}
+
+int GenerationRun::quitRequest() const {
+    return d->quitRequest;
+}
+
+qint64 GenerationRun::lastLineIndex() const {
+    return d->lastLineIndex;
+}
+
+void GenerationRun::setLastLineIndex(qint64 index) {
+    d->lastLineIndex = index;
+}
+
+qint64 GenerationRun::lineCounter() const {
+    return d->lineCounter;
+}
+
+bool GenerationRun::isRunning() const {
+    return d->running;
+}
+
+void GenerationRun::play(const QString& sourceName, const QString& delayText) {
+    // A stopped run has ended before Play is enabled again; a quitting program starts nothing.
+    if (d->running || d->quitRequest == 1)
+        return;
+    d->running = true;
+    // Step 1.
+    d->host->setRunButtons(false, true, true);
+    d->host->setControlsEnabled(RunHost::AllLocked, false);
+    if (!d->running)
+        return;
+    // Step 2: Play after a Stop during a pause ends here, through the stop branch.
+    if (d->pauseFlag == 1) {
+        d->pauseFlag = 0;
+        if (d->stopRequest == 1) {
+            d->stepAfterWait();
+            return;
+        }
+        // Only a Stop can leave the flag set between runs; without one, start as usual.
+    }
+    d->sourceName = sourceName;
+    d->freshStart(delayText);
+}
+
+void GenerationRun::pause() {
+    d->pauseFlag = d->pauseFlag == 0 ? 1 : 0;
+    d->host->setRunButtons(false, true, true);
+    d->host->setControlsEnabled(RunHost::FrmLecture | RunHost::FrmSyslog, false);
+}
+
+void GenerationRun::stop() {
+    d->stopRequest = 1;
+    d->host->setRunButtons(true, false, false);
+    d->host->setControlsEnabled(RunHost::AllLocked, true);
+    d->source.close();
+    d->output.close();
+    d->udp->close();
+    // A run waiting between two lines sees the request at once and ends without another step.
+    d->index.clear();
+    d->endRun();
+}
+
+void GenerationRun::requestQuit() {
+    d->quitRequest = 1;
+    d->timer.stop();
+    d->source.close();
+    d->output.close();
+    d->index.clear();
+    d->endRun();
+}

@@ -1,0 +1,118 @@
+#include "LineIndex.h"
+
+#include "FileErrors.h"
+#include "SourceReader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// Closes the descriptor on every way out.
+struct FdCloser {
+    int fd;
+    ~FdCloser() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+} // namespace
+
+void LineIndex::clear() {
+    m_offsets.clear();
+    m_offsets.shrink_to_fit();
+}
+
+RunError LineIndex::build(const QString& path) {
+    clear();
+    m_path = path;
+    RunError error;
+    const int fd = SourceReader::openForReading(path, &error);
+    if (fd < 0)
+        return error;
+    FdCloser closer{fd};
+
+    constexpr qint64 BlockSize = 1024 * 1024;
+    std::vector<char> block(BlockSize);
+    qint64 base = 0;
+    bool needStart = true; // the next byte begins a line
+    bool afterCr = false;  // the previous byte was a carriage return
+    for (;;) {
+        const qint64 got = SourceReader::readSome(fd, block.data(), BlockSize);
+        if (got < 0) {
+            const int err = errno;
+            clear();
+            return FileErrors::readFailed(err, path);
+        }
+        if (got == 0)
+            break;
+        const char* data = block.data();
+        qint64 i = 0;
+        while (i < got) {
+            if (afterCr) {
+                afterCr = false;
+                if (data[i] == '\n') { // the rest of a CRLF line end
+                    ++i;
+                    continue;
+                }
+            }
+            if (needStart) {
+                m_offsets.push_back(base + i);
+                needStart = false;
+            }
+            const void* cr = std::memchr(data + i, '\r', static_cast<size_t>(got - i));
+            if (!cr) {
+                i = got;
+                break;
+            }
+            i = static_cast<const char*>(cr) - data + 1;
+            afterCr = true;
+            needStart = true;
+        }
+        base += got;
+    }
+    m_offsets.push_back(base);
+    return RunError::none();
+}
+
+RunError LineIndex::readLine(qint64 k, QByteArray* line) const {
+    line->clear();
+    if (k < 0 || k >= count())
+        return FileErrors::inputPastEnd(m_path);
+    RunError error;
+    const int fd = SourceReader::openForReading(m_path, &error);
+    if (fd < 0) {
+        // The draw cannot read a file that is gone; say so rather than pass it over silently.
+        return error.number == RunError::FileNotFound ? FileErrors::sourceNotOpen(m_path) : error;
+    }
+    FdCloser closer{fd};
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return FileErrors::readFailed(errno, m_path);
+    const qint64 start = m_offsets[static_cast<size_t>(k)];
+    if (start >= st.st_size)
+        return FileErrors::inputPastEnd(m_path);
+    const qint64 end = std::min<qint64>(m_offsets[static_cast<size_t>(k) + 1], st.st_size);
+    line->resize(end - start);
+    qint64 done = 0;
+    while (done < line->size()) {
+        ssize_t got;
+        do {
+            got = ::pread(fd, line->data() + done, static_cast<size_t>(line->size() - done), start + done);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            const int err = errno;
+            line->clear();
+            return FileErrors::readFailed(err, m_path);
+        }
+        if (got == 0)
+            break; // shrank while reading: keep what is there
+        done += got;
+    }
+    line->truncate(done);
+    const qsizetype cr = line->indexOf('\r');
+    if (cr >= 0)
+        line->truncate(cr);
+    return RunError::none();
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "RunError.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Reads a source file forwards, one line at a time, as bytes. A line ends at a carriage return
+// or a carriage return followed by a line feed (neither is part of the line); a line feed alone
+// stays inside the line; a last line without a line end is a line. Reads in large blocks, so a
+// line costs no system call of its own.
+class SourceReader {
+public:
+    SourceReader() = default;
+    ~SourceReader();
+    SourceReader(const SourceReader&) = delete;
+    SourceReader& operator=(const SourceReader&) = delete;
+
+    // Opens `path` for reading. A missing file gives FileNotFound, a missing folder PathNotFound.
+    RunError open(const QString& path);
+    void close();
+    bool isOpen() const { return m_fd >= 0; }
+    QString path() const { return m_path; }
+
+    // Whether no line is left (may read ahead to find out).
+    RunError checkEnd(bool* atEnd);
+    // The next line; at the end of the file an empty line.
+    RunError readLine(QByteArray* line);
+
+    // Opens a file for reading with the error model of the run: the descriptor, or -1 with `error` set.
+    static int openForReading(const QString& path, RunError* error);
+    // Reads up to `size` bytes at the current position, retrying interrupted reads.
+    static qint64 readSome(int fd, char* data, qint64 size);
+
+private:
+    // Makes at least one unread byte available unless the file is exhausted; eats the line feed
+    // that may follow the carriage return which ended the previous line.
+    RunError fill(bool* haveData);
+
+    static constexpr qsizetype BlockSize = 64 * 1024;
+
+    int m_fd = -1;
+    QString m_path;
+    QByteArray m_block;
+    qsizetype m_length = 0;
+    qsizetype m_pos = 0;
+    bool m_eof = false;
+    bool m_skipLineFeed = false;
+};

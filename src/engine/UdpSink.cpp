@@ -1,0 +1,145 @@
+#include "UdpSink.h"
+
+#include <QHostInfo>
+#include <QUdpSocket>
+
+#include <arpa/inet.h>
+
+namespace {
+constexpr int MaxPayloadIPv4 = 65507; // 65535 - 20 (IP header) - 8 (UDP header)
+constexpr int MaxPayloadIPv6 = 65527; // 65535 - 8 (UDP header); the IPv6 header is not counted
+
+bool isDigitsAndDots(const QString& text) {
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        if (c != QLatin1Char('.') && !c.isDigit())
+            return false;
+    }
+    return true;
+}
+
+QHostAddress resolve(const QString& text) {
+    const QString host = text.trimmed();
+    QHostAddress address;
+    if (address.setAddress(host))
+        return address;
+    if (isDigitsAndDots(host)) {
+        // Numeric but not a plain dotted quad ("10.5", "256.1.1.1"): the classic inet_aton forms
+        // or nothing. Never asked of the name service: no real name is all digits.
+        in_addr parsed{};
+        const QByteArray ascii = host.toLatin1();
+        if (::inet_aton(ascii.constData(), &parsed) != 0)
+            return QHostAddress(ntohl(parsed.s_addr));
+        return {};
+    }
+    if (host.isEmpty())
+        return {};
+    const QHostInfo info = QHostInfo::fromName(host);
+    if (info.error() != QHostInfo::NoError)
+        return {};
+    // Most syslog receivers listen on IPv4: prefer it when the name has both.
+    const QList<QHostAddress> addresses = info.addresses();
+    for (const QHostAddress& candidate : addresses) {
+        if (candidate.protocol() == QAbstractSocket::IPv4Protocol)
+            return candidate;
+    }
+    return addresses.isEmpty() ? QHostAddress() : addresses.first();
+}
+} // namespace
+
+UdpSink::UdpSink(QObject* parent) : QObject(parent), m_socket(new QUdpSocket(this)) {}
+
+UdpSink::~UdpSink() = default;
+
+void UdpSink::close() {
+    m_socket->abort();
+}
+
+void UdpSink::setRemoteHost(const QString& host) {
+    m_host = host;
+    m_address = resolve(host);
+}
+
+void UdpSink::setRemotePort(qint32 port) {
+    m_port = port;
+}
+
+bool UdpSink::bind(quint16 localPort) {
+    if (m_socket->state() != QAbstractSocket::UnconnectedState)
+        m_socket->abort();
+    const bool v6 = m_address.protocol() == QAbstractSocket::IPv6Protocol;
+    return m_socket->bind(v6 ? QHostAddress(QHostAddress::AnyIPv6) : QHostAddress(QHostAddress::AnyIPv4),
+                          localPort);
+}
+
+RunError UdpSink::send(const QByteArray& payload) {
+    if (m_address.isNull()) {
+        return RunError::make(
+            RunError::DestinationUnusable,
+            QStringLiteral("Destination unusable: \"%1\" is not an address and does not resolve")
+                .arg(m_host));
+    }
+    if (m_port < 1 || m_port > 65535) {
+        return RunError::make(RunError::DestinationUnusable,
+                              QStringLiteral("Destination unusable: port %1 is out of range").arg(m_port));
+    }
+    if (payload.size() > maxPayload()) {
+        return RunError::make(
+            RunError::DatagramTooLong,
+            QStringLiteral("Datagram too long: a line of %1 bytes, at most %2 fit in one datagram")
+                .arg(payload.size())
+                .arg(maxPayload()));
+    }
+    // After close(), or when the destination's family changed, bind again to the same destination.
+    const bool v6 = m_address.protocol() == QAbstractSocket::IPv6Protocol;
+    const bool boundV6 = m_socket->localAddress().protocol() == QAbstractSocket::IPv6Protocol;
+    if (m_socket->state() != QAbstractSocket::BoundState || v6 != boundV6) {
+        if (!bind(0)) {
+            return RunError::make(
+                RunError::SendFailed,
+                QStringLiteral("Send failed: no local socket (%1)").arg(m_socket->errorString()));
+        }
+    }
+    const quint16 port = static_cast<quint16>(m_port);
+    qint64 sent = m_socket->writeDatagram(payload, m_address, port);
+    if (sent < 0 && m_socket->error() == QAbstractSocket::ConnectionRefusedError) {
+        // A refusal reported now belongs to an earlier datagram (an ICMP answer); this one was
+        // not refused, so give it its own attempt.
+        sent = m_socket->writeDatagram(payload, m_address, port);
+    }
+    if (sent == payload.size())
+        return RunError::none();
+    if (m_socket->error() == QAbstractSocket::DatagramTooLargeError) {
+        return RunError::make(RunError::DatagramTooLong,
+                              QStringLiteral("Datagram too long: a line of %1 bytes").arg(payload.size()));
+    }
+    return RunError::make(RunError::SendFailed, QStringLiteral("Send failed to %1 port %2: %3")
+                                                    .arg(m_address.toString())
+                                                    .arg(m_port)
+                                                    .arg(m_socket->errorString()));
+}
+
+QString UdpSink::remoteHost() const {
+    return m_host;
+}
+
+qint32 UdpSink::remotePort() const {
+    return m_port;
+}
+
+QHostAddress UdpSink::remoteAddress() const {
+    return m_address;
+}
+
+quint16 UdpSink::localPort() const {
+    return m_socket->state() == QAbstractSocket::BoundState ? m_socket->localPort() : 0;
+}
+
+bool UdpSink::isOpen() const {
+    return m_socket->state() == QAbstractSocket::BoundState;
+}
+
+int UdpSink::maxPayload() const {
+    return m_address.protocol() == QAbstractSocket::IPv6Protocol ? MaxPayloadIPv6 : MaxPayloadIPv4;
+}
