@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+class GenerationRun;
+
+// Helpers shared by the engine tests: a throwaway working directory with the run's folders,
+// file contents, whether this process still holds a file open, and waiting for a run's end.
+namespace EngineTestKit {
+
+// A fresh temporary directory made current, holding "Logs Source" and "Logs Générés".
+class WorkDir {
+public:
+    WorkDir();
+    ~WorkDir();
+    bool isValid() const { return m_dir.isValid(); }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+bool writeFile(const QString& path, const QByteArray& content);
+QByteArray readFile(const QString& path);
+// Whether any descriptor of this process refers to the file.
+bool isOpenInProcess(const QString& path);
+// Plays and waits (event loop running) until the run ends; false on timeout.
+bool playAndWait(GenerationRun& run, const QString& source, const QString& delay, int timeoutMs = 20000);
+// Waits, event loop running, until the run ends; true at once if it is not running.
+bool waitForEnd(GenerationRun& run, int timeoutMs = 20000);
+// Lines joined with CRLF after each, as the output file holds them.
+QByteArray crlfLines(const QList<QByteArray>& lines);
+
+} // namespace EngineTestKit

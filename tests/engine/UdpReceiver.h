@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+// A plain datagram socket on 127.0.0.1 that collects what the engine sends, byte for byte
+// (empty datagrams included), with a large receive buffer so nothing is dropped.
+class UdpReceiver {
+public:
+    UdpReceiver();
+    ~UdpReceiver();
+    UdpReceiver(const UdpReceiver&) = delete;
+    UdpReceiver& operator=(const UdpReceiver&) = delete;
+
+    bool isValid() const { return m_fd >= 0; }
+    quint16 port() const { return m_port; }
+    // Collects datagrams until `count` have arrived or nothing has come for `quietMs`.
+    QList<QByteArray> receive(int count, int quietMs = 2000);
+
+    // A loopback port where nobody listens (bound, then released).
+    static quint16 deadPort();
+
+private:
+    int m_fd = -1;
+    quint16 m_port = 0;
+};
