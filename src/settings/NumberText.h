@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // The number a text begins with: leading blanks skipped, optional sign, digits, optional
@@ -8,6 +9,10 @@
 // to the largest finite double of the right sign).
 double TextToNumber(const QString& text);
 double TextToNumber(const QByteArray& text);
+// A literal would be ambiguous between the two above.
+inline double TextToNumber(const char* text) {
+    return TextToNumber(QByteArray(text));
+}
 
 // Shortest decimal text of a number that reads back to the same value; whole numbers
 // without a decimal point ("10", "-1"), "." as the decimal separator ("0.5").

@@ -58,6 +58,9 @@ Parsed classify(const QByteArray& text, const Line& line) {
     const char* d = text.constData();
     Parsed p;
     qsizetype i = line.begin;
+    // Editors that save UTF-8 may put a byte-order mark first; it must not hide the first header.
+    if (i == 0 && text.startsWith("\xEF\xBB\xBF"))
+        i = 3;
     while (i < line.end && isBlank(d[i]))
         ++i;
     if (i == line.end)
