@@ -1,0 +1,597 @@
+#include "TalvexFRM.h"
+
+#include "Artwork.h"
+#include "FileListBox.h"
+#include "MediaButtonBar.h"
+#include "MessageBox.h"
+#include "NumberText.h"
+#include "PictureBox.h"
+#include "Settings.h"
+#include "StringTable.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
+#include <QTextCursor>
+#include <QToolButton>
+#include <QUrl>
+
+namespace {
+
+const QString SettingsSection = QStringLiteral("Settings");
+const QString LanguageKey = QStringLiteral("Language");
+
+// Creates a control with its design name and places it from twips, relative to its container.
+template <class W> W* make(QWidget* container, const char* name, int left, int top, int width, int height) {
+    auto* w = new W(container);
+    w->setObjectName(QLatin1String(name));
+    w->setGeometry(TalvexFRM::px(left), TalvexFRM::px(top), TalvexFRM::px(width), TalvexFRM::px(height));
+    return w;
+}
+
+QLabel* makeLabel(QWidget* container, const char* name, int left, int top, int width, int height,
+                  const QString& text) {
+    auto* label = make<QLabel>(container, name, left, top, width, height);
+    label->setText(text);
+    // Captions are plain text and sit at the top left, like the labels they were drawn as.
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+} // namespace
+
+TalvexFRM::TalvexFRM(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("TalvexFRM"));
+    m_qtFrenchLoaded =
+        m_qtFrench.load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+
+    m_echoTimer.setSingleShot(true);
+    connect(&m_echoTimer, &QTimer::timeout, this, &TalvexFRM::flushEcho);
+
+    createControls();
+    fitFontToCaptions();
+    chainTabOrder();
+
+    connect(PICT_FR, &PictureBox::clicked, this, &TalvexFRM::PICT_FR_Click);
+    connect(PICT_UK, &PictureBox::clicked, this, &TalvexFRM::PICT_UK_Click);
+
+    // The design state is French, so Qt's own texts (Yes/No of the message boxes) are too.
+    installQtFrench(true);
+
+    // Loading here rather than at first show: every caller, the program and the tests alike,
+    // gets a window that is complete as soon as it exists.
+    TalvexFRM_Load();
+}
+
+TalvexFRM::~TalvexFRM() {
+    // Remove the translator while the window is whole; removal notifies every window.
+    installQtFrench(false);
+}
+
+void TalvexFRM::createControls() {
+    // The standard dialog font at 8.25 pt for every control, unless a control says otherwise.
+    QFont base = QApplication::font();
+    base.setPointSizeF(8.25);
+    setFont(base);
+
+    setWindowTitle(QStringLiteral(" Talvex"));
+    setWindowIcon(Artwork::windowIcon());
+    // Fixed single border: closable and minimisable, neither resizable nor maximisable.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(px(8520), px(5250));
+
+    // Top strip.
+    Picture1 = make<PictureBox>(this, "Picture1", 0, 0, 2940, 495);
+    Picture1->setPixmap(Artwork::logoBanner());
+    Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Picture1->setToolTip(QStringLiteral(" Talvex 1.2 : trafic syslog de test / syslog test traffic "));
+
+    LBL_Titre = makeLabel(this, "LBL_Titre", 3240, 120, 2655, 495, QStringLiteral("Talvex"));
+    QFont titleFont = base;
+    titleFont.setPointSizeF(18);
+    titleFont.setBold(true);
+    LBL_Titre->setFont(titleFont);
+
+    COMBO_ListDir = make<FileListBox>(this, "COMBO_ListDir", 5400, 120, 2055, 2040);
+    COMBO_ListDir->setVisible(false);
+
+    CMD_SRC1 = make<QPushButton>(this, "CMD_SRC1", 6360, 120, 2055, 495);
+    CMD_SRC1->setText(QStringLiteral("&Logs Source"));
+    CMD_SRC1->setToolTip(QStringLiteral(" Choix des fichiers sources "));
+
+    FRM_Source1 = make<QGroupBox>(this, "FRM_Source1", 120, 600, 8295, 1815);
+    FRM_Source1->setTitle(QStringLiteral("Source"));
+    // Frames are opaque: where FRM_Syslog overlaps the edge of FRM_Lecture, it hides it.
+    FRM_Source1->setAutoFillBackground(true);
+
+    Frame2 = make<QGroupBox>(this, "Frame2", 120, 2400, 8295, 2775);
+    Frame2->setAutoFillBackground(true);
+    Frame2->setTitle(QString());
+
+    // CMD_SRC1 reaches one pixel into FRM_Source1; the button stays whole on top of it.
+    CMD_SRC1->raise();
+
+    // Inside FRM_Source1.
+    Combo_SRC1 = make<QComboBox>(FRM_Source1, "Combo_SRC1", 240, 240, 2535, 315);
+    Combo_SRC1->setEditable(true);
+    // Typing a name and pressing Enter must not grow the list; only the initialisation fills it.
+    Combo_SRC1->setInsertPolicy(QComboBox::NoInsert);
+    Combo_SRC1->setEditText(QStringLiteral("Votre choix..."));
+    Combo_SRC1->setToolTip(QStringLiteral(" Liste de choix d'un fichier source "));
+    Combo_SRC1->setEnabled(false);
+
+    PICT_FR = make<PictureBox>(FRM_Source1, "PICT_FR", 120, 960, 345, 285);
+    PICT_FR->setPixmap(Artwork::frenchFlag());
+    PICT_FR->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    PICT_UK = make<PictureBox>(FRM_Source1, "PICT_UK", 120, 1320, 315, 225);
+    PICT_UK->setPixmap(Artwork::unitedKingdomFlag());
+    PICT_UK->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    MMControl1 = make<MediaButtonBar>(FRM_Source1, "MMControl1", 960, 720, 1170, 300);
+    MMControl1->setToolTip(QStringLiteral(" Ex\u00e9cution / Pause / Arr\u00eat "));
+
+    CMD_Quitter = make<QPushButton>(FRM_Source1, "CMD_Quitter", 840, 1320, 1455, 375);
+    CMD_Quitter->setText(QStringLiteral("&Quitter"));
+
+    FRM_Lecture = make<QGroupBox>(FRM_Source1, "FRM_Lecture", 2760, 120, 3375, 1575);
+    FRM_Lecture->setAutoFillBackground(true);
+    FRM_Lecture->setTitle(QStringLiteral("Ecriture"));
+
+    FRM_Syslog = make<QGroupBox>(FRM_Source1, "FRM_Syslog", 6000, 120, 2295, 1575);
+    FRM_Syslog->setAutoFillBackground(true);
+    FRM_Syslog->setTitle(QStringLiteral("Syslog"));
+    FRM_Syslog->setEnabled(false);
+
+    // Inside FRM_Lecture.
+    OPT_Sequentiel = make<QRadioButton>(FRM_Lecture, "OPT_Sequentiel", 120, 240, 1215, 255);
+    OPT_Sequentiel->setText(QStringLiteral("S\u00e9quentielle"));
+    OPT_Sequentiel->setEnabled(false);
+
+    OPT_Aleatoire = make<QRadioButton>(FRM_Lecture, "OPT_Aleatoire", 120, 600, 975, 255);
+    OPT_Aleatoire->setText(QStringLiteral("Al\u00e9atoire"));
+    OPT_Aleatoire->setEnabled(false);
+
+    CHK_Boucle = make<QCheckBox>(FRM_Lecture, "CHK_Boucle", 1080, 480, 735, 255);
+    CHK_Boucle->setText(QStringLiteral("Infinie"));
+    CHK_Boucle->setEnabled(false);
+
+    LBL_Delai =
+        makeLabel(FRM_Lecture, "LBL_Delai", 120, 840, 975, 255, QStringLiteral("Delai \u00e9criture"));
+
+    TXT_delay1 = make<QLineEdit>(FRM_Lecture, "TXT_delay1", 120, 1080, 735, 285);
+    TXT_delay1->setText(QStringLiteral("10"));
+    TXT_delay1->setToolTip(QStringLiteral(" valeur entre 1 et 7200 s "));
+    TXT_delay1->setEnabled(false);
+
+    LBLtps = makeLabel(FRM_Lecture, "LBLtps", 960, 1080, 375, 255, QStringLiteral("Sec."));
+
+    CMD_Plus = make<QPushButton>(FRM_Lecture, "CMD_Plus", 1320, 960, 375, 195);
+    CMD_Plus->setText(QStringLiteral("+"));
+    CMD_Plus->setEnabled(false);
+
+    CMD_Moins = make<QPushButton>(FRM_Lecture, "CMD_Moins", 1320, 1200, 375, 195);
+    CMD_Moins->setText(QStringLiteral("-"));
+    CMD_Moins->setEnabled(false);
+
+    FRM_Fichier = make<QGroupBox>(FRM_Lecture, "FRM_Fichier", 1920, 240, 1215, 855);
+    FRM_Fichier->setAutoFillBackground(true);
+    FRM_Fichier->setTitle(QStringLiteral("Sortie"));
+
+    CMD_LectureSRC1 = make<QPushButton>(FRM_Lecture, "CMD_LectureSRC1", 1920, 1080, 1245, 315);
+    CMD_LectureSRC1->setText(QStringLiteral("Lecture Source"));
+    CMD_LectureSRC1->setToolTip(QStringLiteral(" V\u00e9rification du fichier source "));
+    CMD_LectureSRC1->setEnabled(false);
+
+    // Inside FRM_Fichier.
+    OPT_Fichier = make<QRadioButton>(FRM_Fichier, "OPT_Fichier", 240, 240, 855, 255);
+    OPT_Fichier->setText(QStringLiteral("Fichier"));
+    OPT_Fichier->setEnabled(false);
+
+    OPT_Syslog = make<QRadioButton>(FRM_Fichier, "OPT_Syslog", 240, 600, 855, 195);
+    OPT_Syslog->setText(QStringLiteral("Syslog"));
+    OPT_Syslog->setEnabled(false);
+
+    // Inside FRM_Syslog.
+    LBL_Port = makeLabel(FRM_Syslog, "LBL_Port", 120, 240, 735, 255, QStringLiteral("Port UDP :"));
+
+    TXT_Port1 = make<QLineEdit>(FRM_Syslog, "TXT_Port1", 1680, 240, 495, 285);
+    TXT_Port1->setToolTip(QStringLiteral(" Port UDP utilis\u00e9 "));
+    TXT_Port1->setEnabled(false);
+
+    LBL_Hote = makeLabel(FRM_Syslog, "LBL_Hote", 120, 600, 735, 255, QStringLiteral("Dest IP :"));
+
+    TXT_HoteIP1 = make<QLineEdit>(FRM_Syslog, "TXT_HoteIP1", 840, 600, 1335, 285);
+    TXT_HoteIP1->setToolTip(QStringLiteral(" Adresse IP de destination "));
+    TXT_HoteIP1->setEnabled(false);
+
+    CMD_Quenby = make<QPushButton>(FRM_Syslog, "CMD_Quenby", 600, 1080, 1410, 315);
+    CMD_Quenby->setText(QStringLiteral("&Quenby"));
+    CMD_Quenby->setToolTip(QStringLiteral(" Ex\u00e9cuter Quenby "));
+    CMD_Quenby->setEnabled(false);
+
+    // Inside Frame2.
+    LBL_LineCount = makeLabel(Frame2, "LBL_LineCount", 120, 240, 1620, 300, QStringLiteral("Lignes :"));
+    LBL_LineCount->setToolTip(QStringLiteral(" Nombre de lignes lues / g\u00e9n\u00e9r\u00e9es "));
+
+    LBL_Err = makeLabel(Frame2, "LBL_Err", 1440, 240, 5655, 255, QStringLiteral("Texte Erreur"));
+    QFont boldFont = base;
+    boldFont.setBold(true);
+    LBL_Err->setFont(boldFont);
+    LBL_Err->setVisible(false);
+
+    Label3 = makeLabel(Frame2, "Label3", 7200, 240, 945, 270, QStringLiteral("F1: Aide"));
+    Label3->setFont(boldFont);
+    QPalette bluePalette = Label3->palette();
+    bluePalette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    Label3->setPalette(bluePalette);
+
+    TXT_OutPut = make<QPlainTextEdit>(Frame2, "TXT_OutPut", 120, 480, 8055, 2175);
+    TXT_OutPut->setReadOnly(true);
+    TXT_OutPut->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Log lines are long: one screen row per line, scrolled sideways when needed.
+    TXT_OutPut->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Lines are only ever appended by the program; an undo history would just grow.
+    TXT_OutPut->setUndoRedoEnabled(false);
+    // Each line is followed by a line break, so the last block is always the empty one after it.
+    TXT_OutPut->setMaximumBlockCount(EchoMaxLines + 1);
+
+    // Later wiring adds Winsock1, the UDP socket, as a non-visual child here.
+}
+
+void TalvexFRM::chainTabOrder() {
+    // Focusable controls in their design tab order; labels, frames, pictures and the hidden file
+    // list take no focus.
+    const QList<QWidget*> chain = {
+        CMD_SRC1,                 // 3
+        CMD_LectureSRC1,          // 8
+        TXT_delay1,               // 9
+        CMD_Plus,                 // 10
+        CMD_Moins,                // 11
+        CHK_Boucle,               // 13
+        TXT_Port1,                // 17
+        TXT_HoteIP1,              // 18
+        CMD_Quenby,               // 19
+        Combo_SRC1,               // 22
+        OPT_Syslog,               // 23
+        OPT_Aleatoire,            // 24
+        OPT_Fichier,              // 25
+        OPT_Sequentiel,           // 26
+        MMControl1->playButton(), // 27, the bar's three buttons left to right
+        MMControl1->pauseButton(),
+        MMControl1->stopButton(),
+        CMD_Quitter, // 28
+        TXT_OutPut,  // 30
+    };
+    for (int i = 0; i + 1 < chain.size(); ++i)
+        QWidget::setTabOrder(chain.at(i), chain.at(i + 1));
+}
+
+void TalvexFRM::TalvexFRM_Load() {
+    // 1. Caption.
+    setWindowTitle(QStringLiteral("Talvex") + QStringLiteral(" 1.2"));
+
+    // 2. Help file on F1, wherever the focus is in the window.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::WindowShortcut);
+    connect(help, &QShortcut::activated, this, &TalvexFRM::TalvexFRM_Help);
+
+    // 3. Snapshot of the sources; a missing folder simply lists nothing.
+    COMBO_ListDir->setFolder(QStringLiteral("Logs Source"));
+
+    // 4. The string id base is StringTable::IdBase, fixed at 100.
+
+    // 5. Middle of the screen.
+    centreOnScreen();
+
+    // 6. The language of the last switch, in any copy.
+    if (TextToNumber(Settings::read(SettingsSection, LanguageKey)) == 2)
+        PICT_UK_Click();
+
+    // 7, 8. No source yet, no slot yet.
+    MMControl1->setPlayEnabled(false);
+    m_instanceSlot = 0;
+}
+
+QList<TalvexFRM::TranslatedCaption> TalvexFRM::translatedCaptions() const {
+    // In the order the switch relabels them.
+    return {
+        {CMD_SRC1, 1},      {FRM_Source1, 3},      {FRM_Lecture, 5},    {FRM_Syslog, 7},
+        {LBL_LineCount, 9}, {OPT_Sequentiel, 11},  {OPT_Aleatoire, 13}, {CHK_Boucle, 15},
+        {LBL_Delai, 17},    {OPT_Fichier, 19},     {LBL_Port, 21},      {LBL_Hote, 23},
+        {CMD_Quitter, 25},  {CMD_LectureSRC1, 27}, {CMD_Quenby, 29},    {Label3, 31},
+        {FRM_Fichier, 33},
+    };
+}
+
+QString TalvexFRM::caption(const QWidget* control) {
+    if (auto* box = qobject_cast<const QGroupBox*>(control))
+        return box->title();
+    if (auto* button = qobject_cast<const QAbstractButton*>(control))
+        return button->text();
+    if (auto* label = qobject_cast<const QLabel*>(control))
+        return label->text();
+    return QString();
+}
+
+void TalvexFRM::setCaption(QWidget* control, const QString& text) {
+    if (auto* box = qobject_cast<QGroupBox*>(control))
+        box->setTitle(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(control))
+        button->setText(text);
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        label->setText(text);
+}
+
+int TalvexFRM::captionRoom(const QWidget* control) {
+    const QStyle* style = control->style();
+    if (qobject_cast<const QRadioButton*>(control) || qobject_cast<const QCheckBox*>(control)) {
+        QStyleOptionButton option;
+        option.initFrom(control);
+        const auto element = qobject_cast<const QRadioButton*>(control) ? QStyle::SE_RadioButtonContents
+                                                                        : QStyle::SE_CheckBoxContents;
+        return style->subElementRect(element, &option, control).width();
+    }
+    if (qobject_cast<const QPushButton*>(control)) {
+        // The caption may use the button up to its frame.
+        return control->width() - 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, control) - 2;
+    }
+    if (qobject_cast<const QGroupBox*>(control)) {
+        QStyleOptionGroupBox option;
+        option.initFrom(control);
+        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+        option.text = QStringLiteral("x");
+        const QRect label =
+            style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, control);
+        // The title starts where the style puts it and may run to the same margin on the right.
+        return control->width() - 2 * qMax(0, label.left());
+    }
+    return control->contentsRect().width();
+}
+
+int TalvexFRM::captionWidth(const QWidget* control, const QString& text) {
+    // The access-key ampersand is not drawn; a doubled one is drawn once.
+    QString shown;
+    shown.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == QLatin1Char('&') && i + 1 < text.size())
+            ++i;
+        shown += text.at(i);
+    }
+    return control->fontMetrics().horizontalAdvance(shown);
+}
+
+QList<QWidget*> TalvexFRM::captionedControls() const {
+    return {LBL_Titre,      CMD_SRC1,      FRM_Source1,     CMD_Quitter, FRM_Lecture, FRM_Syslog,
+            OPT_Sequentiel, OPT_Aleatoire, CHK_Boucle,      LBL_Delai,   LBLtps,      CMD_Plus,
+            CMD_Moins,      FRM_Fichier,   CMD_LectureSRC1, OPT_Fichier, OPT_Syslog,  LBL_Port,
+            LBL_Hote,       CMD_Quenby,    LBL_LineCount,   LBL_Err,     Label3};
+}
+
+bool TalvexFRM::captionsFit() const {
+    QHash<const QWidget*, int> translated;
+    for (const TranslatedCaption& c : translatedCaptions())
+        translated.insert(c.control, c.n);
+    for (const QWidget* control : captionedControls()) {
+        QStringList texts{caption(control)};
+        if (translated.contains(control))
+            texts << StringTable::lookup(translated.value(control), 0)
+                  << StringTable::lookup(translated.value(control), 1);
+        const int room = captionRoom(control);
+        for (const QString& text : texts) {
+            if (captionWidth(control, text) > room)
+                return false;
+        }
+    }
+    return true;
+}
+
+void TalvexFRM::fitFontToCaptions() {
+    // The layout is fixed in pixels but the desktop's font is not: a wide font is condensed,
+    // never below MinimumStretch, until every caption of both languages fits its control.
+    const QList<QWidget*> ownFonts = {LBL_Titre, LBL_Err, Label3};
+    for (int stretch = 100; stretch >= MinimumStretch; stretch -= 2) {
+        QFont base = font();
+        base.setStretch(stretch);
+        setFont(base);
+        for (QWidget* w : ownFonts) {
+            QFont f = w->font();
+            f.setStretch(stretch);
+            w->setFont(f);
+        }
+        if (captionsFit())
+            return;
+    }
+}
+
+QString TalvexFRM::lookup(int n) const {
+    return StringTable::lookup(n, m_languageOffset);
+}
+
+QString TalvexFRM::helpMessage(bool fileMissing, int languageOffset) {
+    if (languageOffset == 1) {
+        return fileMissing ? QStringLiteral("The help file Talvex.chm is not in the current folder.")
+                           : QStringLiteral("The help file Talvex.chm could not be opened.");
+    }
+    return fileMissing ? QStringLiteral("Le fichier d'aide Talvex.chm est absent du dossier courant.")
+                       : QStringLiteral("Le fichier d'aide Talvex.chm n'a pas pu \u00eatre ouvert.");
+}
+
+void TalvexFRM::switchLanguage(int L) {
+    m_languageOffset = L;
+
+    for (const TranslatedCaption& caption : translatedCaptions())
+        setCaption(caption.control, lookup(caption.n));
+
+    // Yes/No of the message boxes follow the interface language.
+    installQtFrench(L == 0);
+
+    Settings::write(SettingsSection, LanguageKey, L == 0 ? QStringLiteral("1") : QStringLiteral("2"));
+}
+
+void TalvexFRM::PICT_FR_Click() {
+    switchLanguage(0);
+}
+
+void TalvexFRM::PICT_UK_Click() {
+    switchLanguage(1);
+}
+
+void TalvexFRM::installQtFrench(bool french) {
+    if (french && m_qtFrenchLoaded && !m_qtFrenchInstalled) {
+        m_qtFrenchInstalled = QCoreApplication::installTranslator(&m_qtFrench);
+    } else if (!french && m_qtFrenchInstalled) {
+        QCoreApplication::removeTranslator(&m_qtFrench);
+        m_qtFrenchInstalled = false;
+    }
+}
+
+void TalvexFRM::TalvexFRM_Help() {
+    const QString path = QDir::current().absoluteFilePath(QStringLiteral("Talvex.chm"));
+    const bool present = QFileInfo(path).isFile();
+    if (present && QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        return;
+    MessageBox::show(this, MessageBox::Icon::Information, lookup(55), helpMessage(!present, m_languageOffset),
+                     MessageBox::Buttons::Ok);
+}
+
+void TalvexFRM::centreOnScreen() {
+    QScreen* s = screen();
+    if (!s)
+        s = QGuiApplication::primaryScreen();
+    if (!s)
+        return;
+    const QRect area = s->geometry();
+    // The frame is only known once the window is shown; before that this is the client size.
+    const QSize outer = frameGeometry().size();
+    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+}
+
+// RunHost
+
+void TalvexFRM::setRunButtons(bool playEnabled, bool pauseEnabled, bool stopEnabled) {
+    // A run that pauses or ends shows every line it produced.
+    flushEcho();
+    MMControl1->setPlayEnabled(playEnabled);
+    MMControl1->setPauseEnabled(pauseEnabled);
+    MMControl1->setStopEnabled(stopEnabled);
+}
+
+void TalvexFRM::setControlsEnabled(int controls, bool enabled) {
+    flushEcho();
+    if (controls & FrmLecture)
+        FRM_Lecture->setEnabled(enabled);
+    if (controls & FrmSyslog)
+        FRM_Syslog->setEnabled(enabled);
+    if (controls & ComboSrc)
+        Combo_SRC1->setEnabled(enabled);
+    if (controls & CmdSrc)
+        CMD_SRC1->setEnabled(enabled);
+}
+
+void TalvexFRM::clearEcho() {
+    m_pendingEcho.clear();
+    m_echoTimer.stop();
+    TXT_OutPut->clear();
+    // Kept explicitly: the cap and the absence of undo must survive any reset of the document.
+    TXT_OutPut->setUndoRedoEnabled(false);
+    TXT_OutPut->setMaximumBlockCount(EchoMaxLines + 1);
+}
+
+void TalvexFRM::echoLine(const QByteArray& line) {
+    // Invalid UTF-8 shows as replacement characters. A line may hold a bare line feed (only a
+    // carriage return ends a source line): it is shown as a break inside the line's own block,
+    // so one produced line stays one block of the pane.
+    QString text = QString::fromUtf8(line);
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\n' || u == u'\r' || u == 0x2029 || u == 0xfdd0 || u == 0xfdd1)
+            c = QChar::LineSeparator;
+    }
+    m_pendingEcho.append(text);
+    // The pane keeps only the most recent lines; so does the batch while it waits.
+    if (m_pendingEcho.size() > EchoMaxLines)
+        m_pendingEcho.removeFirst();
+
+    if (m_echoTimer.isActive())
+        return;
+    const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : qint64(EchoFlushMs);
+    if (since >= EchoFlushMs)
+        flushEcho();
+    else
+        m_echoTimer.start(int(EchoFlushMs - since));
+}
+
+void TalvexFRM::flushEcho() {
+    m_echoTimer.stop();
+    if (m_pendingEcho.isEmpty())
+        return;
+    m_sinceFlush.start();
+
+    QScrollBar* bar = TXT_OutPut->verticalScrollBar();
+    const bool followEnd = bar->value() >= bar->maximum();
+
+    // Appended at the end in one edit, never by rewriting the text; the document drops the
+    // oldest blocks beyond its maximum block count.
+    QTextCursor cursor(TXT_OutPut->document());
+    cursor.movePosition(QTextCursor::End);
+    QString batch = m_pendingEcho.join(QLatin1Char('\n'));
+    batch += QLatin1Char('\n');
+    m_pendingEcho.clear();
+    cursor.insertText(batch);
+
+    if (followEnd)
+        bar->setValue(bar->maximum());
+}
+
+QString TalvexFRM::echoText() {
+    flushEcho();
+    return TXT_OutPut->toPlainText();
+}
+
+void TalvexFRM::setLineCountCaption(const QString& caption) {
+    LBL_LineCount->setText(caption);
+}
+
+void TalvexFRM::showError(const QString& errorCaption, const QString& titleCaption) {
+    flushEcho();
+    LBL_Err->setText(errorCaption);
+    LBL_Err->setVisible(true);
+    LBL_Titre->setText(titleCaption);
+}
+
+bool TalvexFRM::askYesNo(const QString& title, const QString& text) {
+    flushEcho();
+    return MessageBox::show(this, MessageBox::Icon::Information, title, text, MessageBox::Buttons::YesNo) ==
+           MessageBox::Answer::Yes;
+}
+
+void TalvexFRM::showInformation(const QString& title, const QString& text) {
+    flushEcho();
+    MessageBox::show(this, MessageBox::Icon::Information, title, text, MessageBox::Buttons::Ok);
+}
+
+void TalvexFRM::restoreNormalWindow() {
+    if (isVisible())
+        showNormal();
+    else
+        setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+}

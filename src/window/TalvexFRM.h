@@ -1,0 +1,168 @@
+#pragma once
+
+#include "RunHost.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTimer>
+#include <QTranslator>
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class FileListBox;
+class MediaButtonBar;
+class PictureBox;
+
+// The one window of the program. The controls keep their design names, as members and as object
+// names, so every handler and every test finds them by the same name.
+//
+// The constructor builds the design state and then runs the load (TalvexFRM_Load), so a window
+// is titled, localised and placed as soon as it exists and before it is first shown. The current
+// directory at construction is the one whose Talvex.ini and "Logs Source" are used.
+class TalvexFRM : public QWidget, public RunHost {
+    Q_OBJECT
+public:
+    explicit TalvexFRM(QWidget* parent = nullptr);
+    ~TalvexFRM() override;
+
+    // Window-wide state.
+    int instanceSlot() const { return m_instanceSlot; }
+    QString slotSection() const { return m_slotSection; }
+    int languageOffset() const override { return m_languageOffset; }
+
+    // Text of string number n (odd, 1..63) in the current language.
+    QString lookup(int n) const;
+
+    // Texts of the help message, not part of the string table.
+    static QString helpMessage(bool fileMissing, int languageOffset);
+
+    // Language switch: L 0 French, 1 English. Relabels the 17 translated captions and stores the
+    // choice as Language in section Settings.
+    void switchLanguage(int L);
+    void PICT_FR_Click();
+    void PICT_UK_Click();
+
+    // F1: opens Talvex.chm of the current directory, or says that it is not there.
+    void TalvexFRM_Help();
+
+    // Puts the window in the middle of its screen (the load, and the initialisation without a
+    // stored position).
+    void centreOnScreen();
+
+    // RunHost: what the generation run asks of the window.
+    void setRunButtons(bool playEnabled, bool pauseEnabled, bool stopEnabled) override;
+    void setControlsEnabled(int controls, bool enabled) override;
+    void clearEcho() override;
+    void echoLine(const QByteArray& line) override;
+    void setLineCountCaption(const QString& caption) override;
+    void showError(const QString& errorCaption, const QString& titleCaption) override;
+    bool askYesNo(const QString& title, const QString& text) override;
+    void showInformation(const QString& title, const QString& text) override;
+    void restoreNormalWindow() override;
+
+    // Echoed lines are batched for at most EchoFlushMs; this writes any waiting lines now.
+    void flushEcho();
+    // The echo pane's whole text, after a flush: each line followed by "\n".
+    QString echoText();
+
+    static constexpr int EchoMaxLines = 100000;
+    static constexpr int EchoFlushMs = 30;
+
+    // Design geometry is in twips; at 96 dpi a pixel is 15 twips.
+    static constexpr int TwipsPerPixel = 15;
+    static constexpr int px(int twips) { return twips / TwipsPerPixel; }
+
+    // Controls, by their design names.
+    PictureBox* Picture1 = nullptr;
+    QLabel* LBL_Titre = nullptr;
+    FileListBox* COMBO_ListDir = nullptr;
+    QPushButton* CMD_SRC1 = nullptr;
+    QGroupBox* FRM_Source1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+
+    QComboBox* Combo_SRC1 = nullptr;
+    PictureBox* PICT_FR = nullptr;
+    PictureBox* PICT_UK = nullptr;
+    MediaButtonBar* MMControl1 = nullptr;
+    QPushButton* CMD_Quitter = nullptr;
+    QGroupBox* FRM_Lecture = nullptr;
+    QGroupBox* FRM_Syslog = nullptr;
+
+    QRadioButton* OPT_Sequentiel = nullptr;
+    QRadioButton* OPT_Aleatoire = nullptr;
+    QCheckBox* CHK_Boucle = nullptr;
+    QLabel* LBL_Delai = nullptr;
+    QLineEdit* TXT_delay1 = nullptr;
+    QLabel* LBLtps = nullptr;
+    QPushButton* CMD_Plus = nullptr;
+    QPushButton* CMD_Moins = nullptr;
+    QGroupBox* FRM_Fichier = nullptr;
+    QPushButton* CMD_LectureSRC1 = nullptr;
+
+    QRadioButton* OPT_Fichier = nullptr;
+    QRadioButton* OPT_Syslog = nullptr;
+
+    QLabel* LBL_Port = nullptr;
+    QLineEdit* TXT_Port1 = nullptr;
+    QLabel* LBL_Hote = nullptr;
+    QLineEdit* TXT_HoteIP1 = nullptr;
+    QPushButton* CMD_Quenby = nullptr;
+
+    QLabel* LBL_LineCount = nullptr;
+    QLabel* LBL_Err = nullptr;
+    QLabel* Label3 = nullptr;
+    QPlainTextEdit* TXT_OutPut = nullptr;
+
+    // Handlers of later parts, each in its own file:
+    //   TalvexFRM_Startup.cpp   the initialisation on CMD_SRC1
+    //   TalvexFRM_Fields.cpp    the delay, port and host fields, the options
+    //   TalvexFRM_Source.cpp    source selection and preview
+    //   TalvexFRM_Run.cpp       Play, Pause, Stop and the loop check box
+    //   TalvexFRM_Shutdown.cpp  quit, close, banner and companion launch
+
+    // The 17 captions that follow the language, with their string numbers, in switch order.
+    struct TranslatedCaption {
+        QWidget* control;
+        int n;
+    };
+    QList<TranslatedCaption> translatedCaptions() const;
+    // Every control that shows a caption, translated or not.
+    QList<QWidget*> captionedControls() const;
+    // Caption of a label, button or frame.
+    static QString caption(const QWidget* control);
+    static void setCaption(QWidget* control, const QString& text);
+    // Width available to the caption of a control, and width a caption takes in it.
+    static int captionRoom(const QWidget* control);
+    static int captionWidth(const QWidget* control, const QString& text);
+    // True when every caption, in its current text and in both languages, fits its control.
+    bool captionsFit() const;
+
+    static constexpr int MinimumStretch = 70;
+
+private:
+    void createControls();
+    void fitFontToCaptions();
+    void chainTabOrder();
+    void TalvexFRM_Load();
+    void installQtFrench(bool french);
+
+    int m_instanceSlot = 0;
+    QString m_slotSection;
+    int m_languageOffset = 0;
+
+    QTranslator m_qtFrench;
+    bool m_qtFrenchLoaded = false;
+    bool m_qtFrenchInstalled = false;
+
+    // Echo batching.
+    QStringList m_pendingEcho;
+    QTimer m_echoTimer;
+    QElapsedTimer m_sinceFlush;
+};
