@@ -24,7 +24,7 @@ private slots:
 
 void TestUdpSink::exactBytes_data() {
     QTest::addColumn<QByteArray>("payload");
-    QTest::newRow("syslog line of 37") << QByteArray("<34>Oct 11 22:14:15 mymachine su: hi");
+    QTest::newRow("syslog line of 37") << QByteArray("<34>Oct 11 22:14:15 mymachine su: ok!");
     QTest::newRow("bytes 0x80-0xFF, not UTF-8") << QByteArray("\x80\x81\xfe\xff \xc3\x28 \xe9t\xe9");
     QTest::newRow("lone LF inside") << QByteArray("first\nsecond");
     QTest::newRow("empty") << QByteArray();
