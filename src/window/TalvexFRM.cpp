@@ -71,6 +71,7 @@ TalvexFRM::TalvexFRM(QWidget* parent) : QWidget(parent) {
 
     connect(PICT_FR, &PictureBox::clicked, this, &TalvexFRM::PICT_FR_Click);
     connect(PICT_UK, &PictureBox::clicked, this, &TalvexFRM::PICT_UK_Click);
+    setupRun();
 
     // The design state is French, so Qt's own texts (Yes/No of the message boxes) are too.
     installQtFrench(true);

@@ -17,8 +17,10 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class FileListBox;
+class GenerationRun;
 class MediaButtonBar;
 class PictureBox;
+class UdpSink;
 
 // The one window of the program. The controls keep their design names, as members and as object
 // names, so every handler and every test finds them by the same name.
@@ -120,6 +122,17 @@ public:
     QLabel* Label3 = nullptr;
     QPlainTextEdit* TXT_OutPut = nullptr;
 
+    // The UDP socket, without visible form.
+    UdpSink* Winsock1 = nullptr;
+
+    // Run control (TalvexFRM_Run.cpp). The run holds the window-wide run state: generation type,
+    // output choice, loop, pause, stop and quit flags, LastLineIndex and the line counter.
+    GenerationRun* run() const { return m_run; }
+    void MMControl1_PlayClick();
+    void MMControl1_PauseClick();
+    void MMControl1_StopClick();
+    void CHK_Boucle_Click();
+
     // Handlers of later parts, each in its own file:
     //   TalvexFRM_Startup.cpp   the initialisation on CMD_SRC1
     //   TalvexFRM_Fields.cpp    the delay, port and host fields, the options
@@ -152,10 +165,12 @@ private:
     void chainTabOrder();
     void TalvexFRM_Load();
     void installQtFrench(bool french);
+    void setupRun();
 
     int m_instanceSlot = 0;
     QString m_slotSection;
     int m_languageOffset = 0;
+    GenerationRun* m_run = nullptr;
 
     QTranslator m_qtFrench;
     bool m_qtFrenchLoaded = false;
