@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in Release (build-bench/) and runs them all, printing one table.
+# Takes about two minutes; the machine should be otherwise idle for meaningful pacing figures.
+# Usage: bench/run.sh [pacing|waitcost|rate|scale|window-rate|window-memory ...]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-bench"
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DTALVEX_BUILD_TESTS=OFF -DTALVEX_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" -j2 --target talvex_bench >/dev/null
+
+# The window benchmarks need the window library; without it their rows say so.
+window_bench=""
+if cmake --build "$build" -j2 --target talvex_bench_window >/dev/null 2>&1; then
+  window_bench="$build/bench/talvex_bench_window"
+fi
+
+selected=("$@")
+[ ${#selected[@]} -eq 0 ] && selected=(pacing waitcost rate scale window-rate window-memory)
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='qt.qpa.*=false'
+export XDG_RUNTIME_DIR="$work"
+rows="$work/rows"
+: >"$rows"
+
+for what in "${selected[@]}"; do
+  echo "running $what ..." >&2
+  case "$what" in
+    window-*)
+      if [ -z "$window_bench" ]; then
+        if [ "$what" = window-memory ]; then
+          echo "ROW|scale, loop mode, real window|peak memory after 1000000 echoed lines|needs window|<= 300 MB|not run" >>"$rows"
+        else
+          echo "ROW|rate, UDP, echo to the real window|lines/s over 200000 lines|needs window|>= 20000|not run" >>"$rows"
+        fi
+      else
+        (cd "$work" && "$window_bench" "${what#window-}") | grep '^ROW|' >>"$rows" || true
+      fi
+      ;;
+    *)
+      (cd "$work" && "$build/bench/talvex_bench" "$what") | grep '^ROW|' >>"$rows" || true
+      ;;
+  esac
+done
+
+echo
+awk -F'|' '
+  { b[NR]=$2; m[NR]=$3; v[NR]=$4; t[NR]=$5; r[NR]=$6
+    if (length($2)>wb) wb=length($2); if (length($3)>wm) wm=length($3)
+    if (length($4)>wv) wv=length($4); if (length($5)>wt) wt=length($5) }
+  END {
+    if (wb<9) wb=9; if (wm<7) wm=7; if (wv<5) wv=5; if (wt<6) wt=6
+    fmt="%-" wb "s  %-" wm "s  %-" wv "s  %-" wt "s  %s\n"
+    printf fmt, "Benchmark", "Measure", "Value", "Target", "Result"
+    line=""; for (i=0;i<wb+wm+wv+wt+16;i++) line=line "-"; print line
+    for (i=1;i<=NR;i++) printf fmt, b[i], m[i], v[i], t[i], r[i]
+  }' "$rows"
