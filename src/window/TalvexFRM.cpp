@@ -72,6 +72,9 @@ TalvexFRM::TalvexFRM(QWidget* parent) : QWidget(parent) {
     connect(PICT_FR, &PictureBox::clicked, this, &TalvexFRM::PICT_FR_Click);
     connect(PICT_UK, &PictureBox::clicked, this, &TalvexFRM::PICT_UK_Click);
     setupRun();
+    connect(CMD_Quitter, &QPushButton::clicked, this, &TalvexFRM::CMD_Quitter_Click);
+    connect(CMD_Quenby, &QPushButton::clicked, this, &TalvexFRM::CMD_Quenby_Click);
+    connect(Picture1, &PictureBox::clicked, this, &TalvexFRM::Picture1_Click);
 
     // The design state is French, so Qt's own texts (Yes/No of the message boxes) are too.
     installQtFrench(true);
@@ -82,6 +85,7 @@ TalvexFRM::TalvexFRM(QWidget* parent) : QWidget(parent) {
 }
 
 TalvexFRM::~TalvexFRM() {
+    TalvexFRM_Terminate();
     // Remove the translator while the window is whole; removal notifies every window.
     installQtFrench(false);
 }

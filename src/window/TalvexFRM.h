@@ -1,5 +1,6 @@
 #pragma once
 
+#include "InstanceSlots.h"
 #include "RunHost.h"
 
 #include <QElapsedTimer>
@@ -133,6 +134,20 @@ public:
     void MMControl1_StopClick();
     void CHK_Boucle_Click();
 
+    // The ends of a copy, the banner and the companion program (TalvexFRM_Shutdown.cpp).
+    void CMD_Quitter_Click();
+    void CMD_Quenby_Click();
+    void Picture1_Click();
+    // Unload: raises the quit request and saves the window position into the slot's section.
+    void TalvexFRM_Unload();
+    // Final teardown when the program ends: releases the slot.
+    void TalvexFRM_Terminate();
+    // Window heights of the banner toggle, outer height in twips.
+    static constexpr int CompactHeightTwips = 1635;
+    static constexpr int FullHeightTwips = 4485;
+    int outerHeightTwips() const;
+    static QString companionFailedMessage(int languageOffset);
+
     // Handlers of later parts, each in its own file:
     //   TalvexFRM_Startup.cpp   the initialisation on CMD_SRC1
     //   TalvexFRM_Fields.cpp    the delay, port and host fields, the options
@@ -166,11 +181,20 @@ private:
     void TalvexFRM_Load();
     void installQtFrench(bool french);
     void setupRun();
+    void setOuterHeightTwips(int twips);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
 
     int m_instanceSlot = 0;
     QString m_slotSection;
     int m_languageOffset = 0;
     GenerationRun* m_run = nullptr;
+    // The slot this copy holds, with its ownership record (scan, claim and release).
+    InstanceSlots m_slots;
+    bool m_terminated = false;
 
     QTranslator m_qtFrench;
     bool m_qtFrenchLoaded = false;

@@ -1,0 +1,80 @@
+// The ends of a copy (Quit, the window's close, the final teardown), the banner toggle and the
+// companion receiver program.
+#include "TalvexFRM.h"
+
+#include "GenerationRun.h"
+#include "MessageBox.h"
+#include "NumberText.h"
+#include "Settings.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+
+void TalvexFRM::CMD_Quitter_Click() {
+    m_run->requestQuit();
+    m_slots.release();
+    close(); // runs the unload
+}
+
+void TalvexFRM::closeEvent(QCloseEvent* event) {
+    TalvexFRM_Unload();
+    event->accept(); // the unload is never cancelled
+}
+
+void TalvexFRM::TalvexFRM_Unload() {
+    // A run in progress produces nothing more, and its output file is closed now, so every line
+    // produced is on disk however the program ends from here.
+    m_run->requestQuit();
+
+    // A copy without a slot has no section of its own: writing a position anywhere would land in
+    // a section that belongs to another copy, or to none.
+    if (m_instanceSlot <= 0)
+        return;
+    if (isMinimized() || Combo_SRC1->currentText() == lookup(35))
+        return;
+    const QRect frame = frameGeometry();
+    Settings::write(m_slotSection, QStringLiteral("PositionX"), NumberToText(frame.x() * TwipsPerPixel));
+    Settings::write(m_slotSection, QStringLiteral("PositionY"), NumberToText(frame.y() * TwipsPerPixel));
+}
+
+void TalvexFRM::TalvexFRM_Terminate() {
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    if (m_run)
+        m_run->requestQuit();
+    // After Quit this finds the slot already released and writes nothing: by then another copy
+    // may have claimed the slot, and a second "0" would free it under that copy.
+    m_slots.release();
+}
+
+QString TalvexFRM::companionFailedMessage(int languageOffset) {
+    return languageOffset == 0
+               ? QStringLiteral("Le programme Quenby.exe est introuvable ou ne peut pas être lancé.")
+               : QStringLiteral("The program Quenby.exe cannot be found or started.");
+}
+
+void TalvexFRM::CMD_Quenby_Click() {
+    // By its bare name, so the program search path decides where it is found; one more
+    // instance per click, nothing waits for it.
+    if (!QProcess::startDetached(QStringLiteral("Quenby.exe"), {}))
+        MessageBox::show(this, MessageBox::Icon::Information, QStringLiteral("Quenby"),
+                         companionFailedMessage(m_languageOffset), MessageBox::Buttons::Ok);
+}
+
+int TalvexFRM::outerHeightTwips() const {
+    return frameGeometry().height() * TwipsPerPixel;
+}
+
+void TalvexFRM::setOuterHeightTwips(int twips) {
+    // The title bar and borders belong to the outer height; the client area takes the rest.
+    const int decoration = frameGeometry().height() - height();
+    setFixedHeight(px(twips) - decoration);
+}
+
+void TalvexFRM::Picture1_Click() {
+    TXT_OutPut->clear();
+    setOuterHeightTwips(outerHeightTwips() == CompactHeightTwips ? FullHeightTwips : CompactHeightTwips);
+}
