@@ -21,8 +21,8 @@ QString Settings::read(const QString& section, const QString& key) {
         // three, as no UTF-8 sequence is longer than four bytes.
         for (int i = 0; i < 3 && cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80; ++i)
             --cut;
-        if ((static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
-            cut = MaxValueBytes; // not UTF-8 anyway: keep the plain byte limit
+        if (cut < MaxValueBytes && (static_cast<unsigned char>(value[cut]) & 0xC0) != 0xC0)
+            cut = MaxValueBytes; // no lead byte found: not UTF-8 anyway, keep the plain byte limit
         value.truncate(cut);
     }
     return QString::fromUtf8(value);
