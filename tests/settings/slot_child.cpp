@@ -10,15 +10,15 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    InstanceSlots slots;
-    std::printf("%d\n", slots.claim());
+    InstanceSlots instance;
+    std::printf("%d\n", instance.claim());
     std::fflush(stdout);
     char line[64];
     while (std::fgets(line, sizeof line, stdin)) {
         if (std::strncmp(line, "release", 7) == 0)
             break;
     }
-    slots.release();
+    instance.release();
     std::printf("released\n");
     std::fflush(stdout);
     return 0;
