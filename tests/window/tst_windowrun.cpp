@@ -1,0 +1,297 @@
+#include "GenerationRun.h"
+#include "MediaButtonBar.h"
+#include "MessageBox.h"
+#include "Settings.h"
+#include "TalvexFRM.h"
+#include "TestWorkDir.h"
+#include "UdpReceiver.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+// The whole road of a line in the real window: initialisation, Play, the echo and count, the
+// datagram or the file line, Pause and Stop with the states of the window's controls.
+class TestWindowRun : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void udpRunBytesAndCompletion();
+    void destinationIsTheInitialisedOne();
+    void runLocksAndStates();
+    void stopDuringPauseThenPlay();
+    void failureHaltsUntilStop();
+    void languageSwitchDuringRun();
+    void bannerDuringRun();
+    void echoKeepsCountingPastThePaneCap();
+
+private:
+    static QAbstractButton* button(TalvexFRM& w, const char* name) {
+        return w.MMControl1->findChild<QAbstractButton*>(QString::fromLatin1(name));
+    }
+    void writeIni(const QByteArray& body) { QVERIFY(m_dir->write(QStringLiteral("Talvex.ini"), body)); }
+    static void initialise(TalvexFRM& w) { QTest::mouseClick(w.CMD_SRC1, Qt::LeftButton); }
+    static bool lockedForRun(TalvexFRM& w) {
+        return !w.FRM_Lecture->isEnabled() && !w.FRM_Syslog->isEnabled() && !w.Combo_SRC1->isEnabled() &&
+               !w.CMD_SRC1->isEnabled();
+    }
+
+    std::unique_ptr<TestWorkDir> m_dir;
+};
+
+void TestWindowRun::initTestCase() {
+    MessageBox::setScripted(true);
+}
+
+void TestWindowRun::init() {
+    m_dir = std::make_unique<TestWorkDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Logs Source")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Logs Générés")));
+    MessageBox::clearShown();
+    MessageBox::clearQueue();
+}
+
+void TestWindowRun::cleanup() {
+    m_dir.reset();
+}
+
+void TestWindowRun::udpRunBytesAndCompletion() {
+    UdpReceiver receiver;
+    QVERIFY(receiver.isBound());
+    const QByteArray syslog37 = "<34>Oct 11 22:14:15 host su: failed x";
+    QCOMPARE(syslog37.size(), 37);
+    const QByteArray latin1 = "<13>Dec  7 caf\xe9 \x80\xff\xfe end";
+    const QByteArray withLf = "first half\nsecond half";
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/mix.txt"),
+                         syslog37 + "\r\n" + latin1 + "\r" + withLf + "\r\n\r\nlast without end"));
+    writeIni("[Source 1]\r\nDelay=0.01\r\nSyslogFile=1\r\nHostIP=127.0.0.1\r\nUDP_Port_Syslog=" +
+             QByteArray::number(receiver.port()) + "\r\nSourceFile=mix\r\n");
+    TalvexFRM window;
+    window.show();
+    initialise(window);
+    QVERIFY(button(window, "Play")->isEnabled());
+    button(window, "Play")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+
+    const QList<QByteArray> expected{syslog37, latin1, withLf, QByteArray(), "last without end"};
+    QTRY_COMPARE_WITH_TIMEOUT(receiver.take().size(), expected.size(), 5000);
+    QCOMPARE(receiver.take(), expected);
+
+    QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 5"));
+    QCOMPARE(window.run()->lineCounter(), 0);
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown().first().title, QStringLiteral("Fichier"));
+    QCOMPARE(MessageBox::shown().first().text,
+             QStringLiteral("La génération du fichier mix.txt est terminée.\r\n\r\n"));
+    // The echo shows every line, the empty one included.
+    const QStringList echoed = window.echoText().split(QLatin1Char('\n'));
+    QVERIFY(echoed.contains(QString::fromLatin1(syslog37)));
+    QVERIFY(echoed.contains(QStringLiteral("last without end")));
+    // Idle after a normal end: the source list stays locked until the next initialisation.
+    QVERIFY(button(window, "Play")->isEnabled());
+    QVERIFY(!button(window, "Pause")->isEnabled());
+    QVERIFY(!button(window, "Stop")->isEnabled());
+    QVERIFY(window.FRM_Lecture->isEnabled());
+    QVERIFY(window.CMD_SRC1->isEnabled());
+    QVERIFY(!window.Combo_SRC1->isEnabled());
+}
+
+void TestWindowRun::destinationIsTheInitialisedOne() {
+    UdpReceiver first;
+    UdpReceiver second;
+    QVERIFY(first.isBound() && second.isBound());
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/one.txt"), "only line\r\n"));
+    writeIni("[Source 1]\r\nDelay=0.01\r\nSyslogFile=1\r\nUDP_Port_Syslog=" + QByteArray::number(first.port()) +
+             "\r\nSourceFile=one\r\n");
+    TalvexFRM window;
+    window.show();
+    initialise(window);
+    button(window, "Play")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+
+    // Edited between two runs without a new initialisation: stored at once, used only later.
+    window.TXT_Port1->setText(QString::number(second.port()));
+    QCOMPARE(Settings::read(QStringLiteral("Source 1"), QStringLiteral("UDP_Port_Syslog")),
+             QString::number(second.port()));
+    button(window, "Play")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(first.take().size(), 2, 5000);
+    QTest::qWait(50);
+    QVERIFY(second.take().isEmpty());
+
+    // The next initialisation takes the new port.
+    initialise(window);
+    button(window, "Play")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(second.take().size(), 1, 5000);
+}
+
+void TestWindowRun::runLocksAndStates() {
+    QByteArray source;
+    for (int i = 0; i < 50; ++i)
+        source += "l" + QByteArray::number(i) + "\r\n";
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), source));
+    writeIni("[Source 1]\r\nDelay=0.05\r\nSourceFile=web\r\n");
+    TalvexFRM window;
+    window.show();
+    initialise(window);
+    button(window, "Play")->click();
+    // Running.
+    QVERIFY(window.run()->isRunning());
+    QVERIFY(!button(window, "Play")->isEnabled());
+    QVERIFY(button(window, "Pause")->isEnabled());
+    QVERIFY(button(window, "Stop")->isEnabled());
+    QVERIFY(lockedForRun(window));
+    QTRY_VERIFY_WITH_TIMEOUT(window.run()->lineCounter() >= 2, 10000);
+
+    // Paused: nothing is produced while the flag is up.
+    button(window, "Pause")->click();
+    QCOMPARE(window.run()->pauseFlag(), 1);
+    QTest::qWait(60); // a line due within the pause's first wait may still have been produced
+    const qint64 paused = window.run()->lineCounter();
+    QTest::qWait(200);
+    QCOMPARE(window.run()->lineCounter(), paused);
+    QVERIFY(lockedForRun(window));
+    button(window, "Pause")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window.run()->lineCounter() > paused, 10000);
+
+    // Stop: idle after Stop, every lock released, no message.
+    button(window, "Stop")->click();
+    QVERIFY(!window.run()->isRunning());
+    QVERIFY(button(window, "Play")->isEnabled());
+    QVERIFY(!button(window, "Pause")->isEnabled());
+    QVERIFY(!button(window, "Stop")->isEnabled());
+    QVERIFY(window.FRM_Lecture->isEnabled());
+    QVERIFY(window.Combo_SRC1->isEnabled());
+    QVERIFY(window.CMD_SRC1->isEnabled());
+    // File output: Logs Générés/web.txt holds exactly the lines produced, each with CRLF.
+    const QList<QByteArray> lines = m_dir->read(QStringLiteral("Logs Générés/web.txt")).split('\n');
+    QVERIFY(lines.size() > 3);
+    QCOMPARE(lines.first(), QByteArray("l0\r"));
+    QVERIFY(MessageBox::shown().isEmpty());
+}
+
+void TestWindowRun::stopDuringPauseThenPlay() {
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), "a\r\nb\r\nc\r\n"));
+    writeIni("[Source 1]\r\nDelay=0.05\r\nSourceFile=web\r\n");
+    TalvexFRM window;
+    window.show();
+    initialise(window);
+    button(window, "Play")->click();
+    button(window, "Pause")->click();
+    button(window, "Stop")->click();
+    QCOMPARE(window.run()->pauseFlag(), 1);
+
+    // This press starts nothing and leaves the locks on.
+    button(window, "Play")->click();
+    QVERIFY(!window.run()->isRunning());
+    QCOMPARE(window.run()->pauseFlag(), 0);
+    QVERIFY(button(window, "Play")->isEnabled());
+    QVERIFY(lockedForRun(window));
+    QTest::qWait(150);
+    QCOMPARE(window.run()->lineCounter(), 0);
+
+    // The next one starts a fresh run that counts from 1.
+    MessageBox::queueAnswer(MessageBox::Answer::No);
+    button(window, "Play")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 3"));
+    QCOMPARE(m_dir->read(QStringLiteral("Logs Générés/web.txt")), QByteArray("a\r\nb\r\nc\r\n"));
+}
+
+void TestWindowRun::failureHaltsUntilStop() {
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), "a\r\n"));
+    writeIni("[Source 1]\r\nDelay=0.01\r\nSourceFile=web\r\n");
+    TalvexFRM window;
+    window.show();
+    initialise(window);
+    QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("Logs Source/web.txt"))));
+    button(window, "Play")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window.LBL_Err->isVisible(), 5000);
+    QVERIFY(window.LBL_Err->text().startsWith(QStringLiteral("Err: ")));
+    QVERIFY(window.LBL_Err->text().contains(QStringLiteral("web.txt")));
+    QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
+    // Halted: the buttons keep their running state.
+    QVERIFY(!button(window, "Play")->isEnabled());
+    QVERIFY(button(window, "Pause")->isEnabled());
+    QVERIFY(button(window, "Stop")->isEnabled());
+    QVERIFY(lockedForRun(window));
+
+    button(window, "Stop")->click();
+    QVERIFY(button(window, "Play")->isEnabled());
+    QVERIFY(!lockedForRun(window));
+    // A later good action works: the source is back, Play produces it.
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), "back\r\n"));
+    button(window, "Play")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 1"));
+    QVERIFY(window.LBL_Err->isVisible()); // the last failure stays on show
+}
+
+void TestWindowRun::languageSwitchDuringRun() {
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), "a\r\nb\r\nc\r\nd\r\n"));
+    writeIni("[Source 1]\r\nDelay=0.1\r\nSourceFile=web\r\n");
+    TalvexFRM window;
+    window.show();
+    initialise(window);
+    button(window, "Play")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window.LBL_LineCount->text(), QStringLiteral("Lignes: 1"), 5000);
+    QTest::mouseClick(window.PICT_UK, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lines: 4"));
+    QCOMPARE(MessageBox::shown().last().title, QStringLiteral("File"));
+    QCOMPARE(MessageBox::shown().last().text, QStringLiteral("The file generation of web.txt is done.\r\n\r\n"));
+}
+
+void TestWindowRun::bannerDuringRun() {
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), "a\r\nb\r\nc\r\n"));
+    writeIni("[Source 1]\r\nDelay=0.1\r\nSourceFile=web\r\n");
+    TalvexFRM window;
+    window.show();
+    initialise(window);
+    button(window, "Play")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window.LBL_LineCount->text(), QStringLiteral("Lignes: 1"), 5000);
+    QTest::mouseClick(window.Picture1, Qt::LeftButton);
+    QVERIFY(window.echoText().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    // The run went on appending to the emptied pane.
+    QCOMPARE(window.echoText(), QStringLiteral("b\nc\n"));
+}
+
+void TestWindowRun::echoKeepsCountingPastThePaneCap() {
+    // More lines than the pane keeps: the count is whole, the pane holds the most recent ones.
+    const int lines = TalvexFRM::EchoMaxLines + 500;
+    QByteArray source;
+    source.reserve(lines * 8);
+    for (int i = 1; i <= lines; ++i)
+        source += QByteArray::number(i) + "\r\n";
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/many.txt"), source));
+    UdpReceiver receiver;
+    writeIni("[Source 1]\r\nDelay=0.000001\r\nSyslogFile=1\r\nUDP_Port_Syslog=" +
+             QByteArray::number(receiver.port()) + "\r\nSourceFile=many\r\n");
+    TalvexFRM window;
+    window.show();
+    initialise(window);
+    button(window, "Play")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 120000);
+    QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: %1").arg(lines));
+    const QStringList echoed = window.echoText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(echoed.size(), TalvexFRM::EchoMaxLines);
+    QCOMPARE(echoed.last(), QString::number(lines));
+    QCOMPARE(echoed.first(), QString::number(lines - TalvexFRM::EchoMaxLines + 1));
+}
+
+QTEST_MAIN(TestWindowRun)
+#include "tst_windowrun.moc"
