@@ -75,6 +75,6 @@ void TalvexFRM::setOuterHeightTwips(int twips) {
 }
 
 void TalvexFRM::Picture1_Click() {
-    TXT_OutPut->clear();
+    clearEcho(); // lines still waiting in the echo batch go too
     setOuterHeightTwips(outerHeightTwips() == CompactHeightTwips ? FullHeightTwips : CompactHeightTwips);
 }
