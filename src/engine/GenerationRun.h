@@ -54,6 +54,7 @@ public:
     void requestQuit(); // Quit button / window close: no further line; output file closed
 
 signals:
+    // After a line has been counted, echoed and handed to its output without failure.
     void lineProduced(qint64 count, const QByteArray& line);
     void runEnded(); // whatever the way (end of source, stop, quit, failure)
 
