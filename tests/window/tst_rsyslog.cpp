@@ -5,6 +5,7 @@
 #include "TestWorkDir.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUdpSocket>

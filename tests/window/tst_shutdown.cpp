@@ -1,6 +1,7 @@
 #include "GenerationRun.h"
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
+#include "PictureBox.h"
 #include "Settings.h"
 #include "TalvexFRM.h"
 #include "TestWorkDir.h"

@@ -1,0 +1,299 @@
+#include "MediaButtonBar.h"
+#include "MessageBox.h"
+#include "TalvexFRM.h"
+#include "TestWorkDir.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QtTest>
+
+#include <memory>
+
+// The window as the generation run sees it, through RunHost only.
+class TestRunHost : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void echoDecodes_data();
+    void echoDecodes();
+    void echoOneBlockPerLine();
+    void echoAppendsWithoutRewriting();
+    void echoBatchesFastLines();
+    void echoFlushedWhenTheRunPausesOrEnds_data();
+    void echoFlushedWhenTheRunPausesOrEnds();
+    void echoKeepsTheMostRecentLines();
+    void clearEcho();
+    void runButtons_data();
+    void runButtons();
+    void controlsEnabled_data();
+    void controlsEnabled();
+    void lineCountCaption();
+    void showError();
+    void questions();
+    void restoreNormalWindow();
+
+private:
+    RunHost* host() const { return m_window.get(); }
+    QTextDocument* pane() const { return m_window->TXT_OutPut->document(); }
+
+    std::unique_ptr<TestWorkDir> m_dir;
+    std::unique_ptr<TalvexFRM> m_window;
+};
+
+void TestRunHost::initTestCase() {
+    MessageBox::setScripted(true);
+}
+
+void TestRunHost::init() {
+    m_dir = std::make_unique<TestWorkDir>();
+    QVERIFY(m_dir->isValid());
+    MessageBox::clearShown();
+    MessageBox::clearQueue();
+    m_window = std::make_unique<TalvexFRM>();
+}
+
+void TestRunHost::cleanup() {
+    m_window.reset();
+    m_dir.reset();
+}
+
+void TestRunHost::echoDecodes_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("ascii") << QByteArray("<14>Oct 11 22:14:15 host app: ok")
+                           << "<14>Oct 11 22:14:15 host app: ok";
+    QTest::newRow("empty") << QByteArray() << QString();
+    QTest::newRow("utf-8") << QByteArray("d\xc3\xa9j\xc3\xa0 \xe2\x82\xac") << "d\u00e9j\u00e0 \u20ac";
+    QTest::newRow("invalid byte") << QByteArray("a\xff"
+                                                "b")
+                                  << "a\ufffdb";
+    QTest::newRow("latin-1 accent") << QByteArray("caf\xe9") << "caf\ufffd";
+    QTest::newRow("tab kept") << QByteArray("a\tb") << "a\tb";
+}
+
+void TestRunHost::echoDecodes() {
+    QFETCH(QByteArray, line);
+    QFETCH(QString, shown);
+    host()->echoLine(line);
+    QCOMPARE(m_window->echoText(), shown + QLatin1Char('\n'));
+}
+
+void TestRunHost::echoOneBlockPerLine() {
+    // A bare line feed does not end a source line: it stays inside the line's block.
+    host()->echoLine("first\nstill first");
+    host()->echoLine("");
+    host()->echoLine("third");
+    m_window->flushEcho();
+    QCOMPARE(pane()->blockCount(), 4); // three lines and the empty one after the last line break
+    QCOMPARE(pane()->findBlockByNumber(0).text(), QStringLiteral("first\u2028still first"));
+    QCOMPARE(pane()->findBlockByNumber(1).text(), QString());
+    QCOMPARE(pane()->findBlockByNumber(2).text(), QStringLiteral("third"));
+    QCOMPARE(m_window->echoText(), QStringLiteral("first\nstill first\n\nthird\n"));
+}
+
+void TestRunHost::echoAppendsWithoutRewriting() {
+    host()->echoLine("one");
+    m_window->flushEcho();
+    int removed = 0;
+    int firstPosition = -1;
+    connect(pane(), &QTextDocument::contentsChange, this, [&](int position, int charsRemoved, int) {
+        removed += charsRemoved;
+        if (firstPosition < 0)
+            firstPosition = position;
+    });
+    const int before = pane()->characterCount();
+    for (int i = 0; i < 50; ++i) {
+        host()->echoLine("another line");
+        m_window->flushEcho();
+    }
+    QCOMPARE(removed, 0);
+    QVERIFY(firstPosition >= before - 1);
+    QCOMPARE(pane()->blockCount(), 52);
+}
+
+void TestRunHost::echoBatchesFastLines() {
+    int changes = 0;
+    connect(pane(), &QTextDocument::contentsChange, this, [&](int, int, int) { ++changes; });
+    const int lines = 20000;
+    for (int i = 0; i < lines; ++i)
+        host()->echoLine(QByteArray::number(i));
+    // Lines that arrive together reach the pane in a few edits, not one per line.
+    QVERIFY2(changes < lines / 10, qPrintable(QString::number(changes)));
+    // Without any further call, the waiting lines appear on their own.
+    QTRY_COMPARE(pane()->blockCount(), lines + 1);
+    const QString text = m_window->TXT_OutPut->toPlainText();
+    QVERIFY(text.startsWith(QStringLiteral("0\n1\n2\n")));
+    QVERIFY(text.endsWith(QStringLiteral("19998\n19999\n")));
+}
+
+void TestRunHost::echoFlushedWhenTheRunPausesOrEnds_data() {
+    QTest::addColumn<QString>("call");
+    QTest::newRow("run buttons") << "setRunButtons";
+    QTest::newRow("controls unlocked") << "setControlsEnabled";
+    QTest::newRow("error") << "showError";
+    QTest::newRow("completion message") << "showInformation";
+    QTest::newRow("question") << "askYesNo";
+}
+
+void TestRunHost::echoFlushedWhenTheRunPausesOrEnds() {
+    QFETCH(QString, call);
+    for (int i = 0; i < 100; ++i)
+        host()->echoLine("line " + QByteArray::number(i));
+    if (call == QLatin1String("setRunButtons"))
+        host()->setRunButtons(true, false, false);
+    else if (call == QLatin1String("setControlsEnabled"))
+        host()->setControlsEnabled(RunHost::AllLocked, true);
+    else if (call == QLatin1String("showError"))
+        host()->showError(QStringLiteral("Err"), QStringLiteral("Erreur Inconnue"));
+    else if (call == QLatin1String("showInformation"))
+        host()->showInformation(QStringLiteral("Fichier"), QStringLiteral("done"));
+    else
+        host()->askYesNo(QStringLiteral("Fichier"), QStringLiteral("add?"));
+    // Straight after the call, without the event loop: every line is in the pane.
+    QCOMPARE(pane()->blockCount(), 101);
+    QCOMPARE(pane()->findBlockByNumber(99).text(), QStringLiteral("line 99"));
+}
+
+void TestRunHost::echoKeepsTheMostRecentLines() {
+    const int max = TalvexFRM::EchoMaxLines;
+    // More than the pane keeps in one batch, then more again in a later one.
+    for (int i = 0; i < max + 5; ++i)
+        host()->echoLine(QByteArray::number(i));
+    m_window->flushEcho();
+    QCOMPARE(pane()->blockCount(), max + 1);
+    QCOMPARE(pane()->firstBlock().text(), QStringLiteral("5"));
+    for (int i = max + 5; i < max + 12; ++i)
+        host()->echoLine(QByteArray::number(i));
+    m_window->flushEcho();
+    QCOMPARE(pane()->blockCount(), max + 1);
+    QCOMPARE(pane()->firstBlock().text(), QStringLiteral("12"));
+    QCOMPARE(pane()->lastBlock().previous().text(), QString::number(max + 11));
+}
+
+void TestRunHost::clearEcho() {
+    host()->echoLine("kept?");
+    m_window->flushEcho();
+    host()->echoLine("waiting");
+    host()->echoLine("waiting too");
+    host()->clearEcho();
+    QCOMPARE(m_window->echoText(), QString());
+    // Lines that were waiting are gone too, not shown later.
+    QTest::qWait(3 * TalvexFRM::EchoFlushMs);
+    QCOMPARE(m_window->TXT_OutPut->toPlainText(), QString());
+    QCOMPARE(m_window->TXT_OutPut->maximumBlockCount(), TalvexFRM::EchoMaxLines + 1);
+    QVERIFY(!m_window->TXT_OutPut->isUndoRedoEnabled());
+    host()->echoLine("after");
+    QCOMPARE(m_window->echoText(), QStringLiteral("after\n"));
+}
+
+void TestRunHost::runButtons_data() {
+    QTest::addColumn<bool>("play");
+    QTest::addColumn<bool>("pause");
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("idle") << true << false << false;
+    QTest::newRow("running") << false << true << true;
+    QTest::newRow("paused") << false << true << true;
+    QTest::newRow("only stop") << false << false << true;
+    QTest::newRow("all") << true << true << true;
+    QTest::newRow("none") << false << false << false;
+}
+
+void TestRunHost::runButtons() {
+    QFETCH(bool, play);
+    QFETCH(bool, pause);
+    QFETCH(bool, stop);
+    host()->setRunButtons(!play, !pause, !stop);
+    host()->setRunButtons(play, pause, stop);
+    QCOMPARE(m_window->MMControl1->isPlayEnabled(), play);
+    QCOMPARE(m_window->MMControl1->isPauseEnabled(), pause);
+    QCOMPARE(m_window->MMControl1->isStopEnabled(), stop);
+}
+
+void TestRunHost::controlsEnabled_data() {
+    QTest::addColumn<int>("controls");
+    QTest::addColumn<QStringList>("affected");
+    QTest::newRow("frame Lecture") << int(RunHost::FrmLecture) << QStringList{"FRM_Lecture"};
+    QTest::newRow("frame Syslog") << int(RunHost::FrmSyslog) << QStringList{"FRM_Syslog"};
+    QTest::newRow("source list") << int(RunHost::ComboSrc) << QStringList{"Combo_SRC1"};
+    QTest::newRow("source button") << int(RunHost::CmdSrc) << QStringList{"CMD_SRC1"};
+    QTest::newRow("list and button") << int(RunHost::ComboSrc | RunHost::CmdSrc)
+                                     << QStringList{"Combo_SRC1", "CMD_SRC1"};
+    QTest::newRow("all") << int(RunHost::AllLocked)
+                         << QStringList{"FRM_Lecture", "FRM_Syslog", "Combo_SRC1", "CMD_SRC1"};
+}
+
+void TestRunHost::controlsEnabled() {
+    QFETCH(int, controls);
+    QFETCH(QStringList, affected);
+    const QStringList all = {"FRM_Lecture", "FRM_Syslog", "Combo_SRC1",  "CMD_SRC1",
+                             "FRM_Source1", "Frame2",     "CMD_Quitter", "TXT_OutPut"};
+    for (const QString& name : all)
+        m_window->findChild<QWidget*>(name)->setEnabled(true);
+
+    host()->setControlsEnabled(controls, false);
+    for (const QString& name : all)
+        QCOMPARE(m_window->findChild<QWidget*>(name)->isEnabled(), !affected.contains(name));
+    host()->setControlsEnabled(controls, true);
+    for (const QString& name : all)
+        QVERIFY2(m_window->findChild<QWidget*>(name)->isEnabled(), qPrintable(name));
+}
+
+void TestRunHost::lineCountCaption() {
+    host()->setLineCountCaption(QStringLiteral("Lignes: 12"));
+    QCOMPARE(m_window->LBL_LineCount->text(), QStringLiteral("Lignes: 12"));
+}
+
+void TestRunHost::showError() {
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(!m_window->LBL_Err->isVisible());
+    host()->showError(QStringLiteral("Err: 53 : File not found"), QStringLiteral("Erreur Inconnue"));
+    QVERIFY(m_window->LBL_Err->isVisible());
+    QCOMPARE(m_window->LBL_Err->text(), QStringLiteral("Err: 53 : File not found"));
+    QCOMPARE(m_window->LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
+}
+
+void TestRunHost::questions() {
+    MessageBox::queueAnswer(MessageBox::Answer::No);
+    QVERIFY(!host()->askYesNo(QStringLiteral("Fichier"), QStringLiteral("Le fichier web.txt existe.")));
+    QVERIFY(host()->askYesNo(QStringLiteral("Fichier"), QStringLiteral("encore")));
+    host()->showInformation(QStringLiteral("Fichier"),
+                            QStringLiteral("La g\u00e9n\u00e9ration est termin\u00e9e."));
+    const auto shown = MessageBox::shown();
+    QCOMPARE(shown.size(), 3);
+    for (const auto& record : shown) {
+        QCOMPARE(record.icon, MessageBox::Icon::Information);
+        QCOMPARE(record.title, QStringLiteral("Fichier"));
+    }
+    QCOMPARE(shown.at(0).buttons, MessageBox::Buttons::YesNo);
+    QCOMPARE(shown.at(0).text, QStringLiteral("Le fichier web.txt existe."));
+    QCOMPARE(shown.at(2).buttons, MessageBox::Buttons::Ok);
+    QCOMPARE(shown.at(2).text, QStringLiteral("La g\u00e9n\u00e9ration est termin\u00e9e."));
+}
+
+void TestRunHost::restoreNormalWindow() {
+    // A hidden window stays hidden.
+    host()->restoreNormalWindow();
+    QVERIFY(!m_window->isVisible());
+
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->setWindowState(Qt::WindowMinimized);
+    QVERIFY(m_window->isMinimized());
+    host()->restoreNormalWindow();
+    QVERIFY(!m_window->isMinimized());
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(host()->languageOffset(), 0);
+}
+
+QTEST_MAIN(TestRunHost)
+#include "tst_runhost.moc"
