@@ -18,15 +18,21 @@ namespace {
 
 const QString MemoryKey = QStringLiteral("Memory");
 
+// Empty when the working directory has been removed: then no lock or record file is made
+// anywhere (and no settings can be written either).
 QString settingsFolder() {
     return QDir::currentPath();
 }
 
 QString slotsLockPath(const QString& folder) {
+    if (folder.isEmpty())
+        return {};
     return folder + QLatin1Char('/') + QLatin1String(Settings::FileName) + QStringLiteral(".slots.lock");
 }
 
 QString recordPath(const QString& folder, int slot) {
+    if (folder.isEmpty())
+        return {};
     return folder + QStringLiteral("/Talvex.slot%1.lock").arg(slot);
 }
 

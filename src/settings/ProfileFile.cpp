@@ -246,7 +246,7 @@ QByteArray ProfileFile::read(const QString& path, const QByteArray& section, con
 
 bool ProfileFile::write(const QString& path, const QByteArray& section, const QByteArray& key,
                         const QByteArray& value) {
-    if (!acceptable(trimmed(section), trimmed(key), value))
+    if (path.isEmpty() || !acceptable(trimmed(section), trimmed(key), value))
         return false;
     const QFileInfo info(path);
     if (!QFileInfo(info.absolutePath()).isDir())

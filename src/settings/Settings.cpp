@@ -9,7 +9,12 @@ constexpr int MaxValueBytes = 99;
 }
 
 QString Settings::path() {
-    return QDir::currentPath() + QLatin1Char('/') + QLatin1String(FileName);
+    // A working directory that has been removed has no path: then there is no settings file
+    // at all, rather than one at "/Talvex.ini".
+    const QString folder = QDir::currentPath();
+    if (folder.isEmpty())
+        return {};
+    return folder + QLatin1Char('/') + QLatin1String(FileName);
 }
 
 QString Settings::read(const QString& section, const QString& key) {

@@ -19,15 +19,21 @@ QByteArray fileBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QString memory(int slot) { return Settings::read(InstanceSlots::sectionName(slot), QStringLiteral("Memory")); }
+QString memory(int slot) {
+    return Settings::read(InstanceSlots::sectionName(slot), QStringLiteral("Memory"));
+}
 
 bool setMemory(int slot, const QString& value) {
     return Settings::write(InstanceSlots::sectionName(slot), QStringLiteral("Memory"), value);
 }
 
-QString recordOf(int slot) { return QStringLiteral("Talvex.slot%1.lock").arg(slot); }
+QString recordOf(int slot) {
+    return QStringLiteral("Talvex.slot%1.lock").arg(slot);
+}
 
-bool isRoot() { return ::geteuid() == 0; }
+bool isRoot() {
+    return ::geteuid() == 0;
+}
 
 // A copy of the program in its own process, as far as slots go.
 class Child {
@@ -70,7 +76,8 @@ private:
     QByteArray readLine() {
         QDeadlineTimer deadline(60000);
         while (!m_process.canReadLine()) {
-            if (deadline.hasExpired() || !m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+            if (deadline.hasExpired() ||
+                !m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
                 return {};
         }
         return m_process.readLine().trimmed();
@@ -104,6 +111,7 @@ private slots:
     void leftoverRecordWithFreeMark();
     void readOnlySettingsFileStillExclusive();
     void startedProgramsDoNotKeepTheSlot();
+    void removedWorkingDirectory();
 
     void twentyChildrenTwentySlots();
     void killedChildSlotIsReclaimed();
@@ -183,10 +191,12 @@ void TestInstanceSlots::takesTheGapBetweenTakenSlots() {
 
 void TestInstanceSlots::sectionWithoutMemoryIsFree() {
     QVERIFY(Settings::write(QStringLiteral("Source 1"), QStringLiteral("Delay"), QStringLiteral("25")));
-    QVERIFY(Settings::write(QStringLiteral("Source 1"), QStringLiteral("HostIP"), QStringLiteral("10.0.0.9")));
+    QVERIFY(
+        Settings::write(QStringLiteral("Source 1"), QStringLiteral("HostIP"), QStringLiteral("10.0.0.9")));
     InstanceSlots slots_;
     QCOMPARE(slots_.claim(), 1);
-    QCOMPARE(fileBytes(Settings::path()), QByteArray("[Source 1]\r\nDelay=25\r\nHostIP=10.0.0.9\r\nMemory=1\r\n"));
+    QCOMPARE(fileBytes(Settings::path()),
+             QByteArray("[Source 1]\r\nDelay=25\r\nHostIP=10.0.0.9\r\nMemory=1\r\n"));
 }
 
 void TestInstanceSlots::releaseWritesZeroAndKeepsKeys() {
@@ -311,6 +321,18 @@ void TestInstanceSlots::startedProgramsDoNotKeepTheSlot() {
     InstanceSlots next;
     QCOMPARE(next.claim(), 1);
     QVERIFY(started.release());
+}
+
+void TestInstanceSlots::removedWorkingDirectory() {
+    QVERIFY(QDir().mkdir(QStringLiteral("gone")));
+    QVERIFY(QDir::setCurrent(QStringLiteral("gone")));
+    QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("gone")));
+    InstanceSlots slots_;
+    QCOMPARE(slots_.claim(), 1); // nothing can be read or written: the copy runs in slot 1
+    slots_.release();
+    QCOMPARE(slots_.slot(), 0);
+    const QStringList atRoot = QDir(QStringLiteral("/")).entryList({QStringLiteral("Talvex*")}, QDir::Files);
+    QVERIFY2(atRoot.isEmpty(), qPrintable(atRoot.join(QLatin1Char(' '))));
 }
 
 void TestInstanceSlots::twentyChildrenTwentySlots() {

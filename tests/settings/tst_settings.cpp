@@ -18,6 +18,7 @@ private slots:
     void invalidBytesStillCut();
     void missingValueIsEmpty();
     void refusedValueChangesNothing();
+    void removedWorkingDirectory();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -129,6 +130,19 @@ void TestSettings::refusedValueChangesNothing() {
     QCOMPARE(Settings::read(QStringLiteral("Source 1"), QStringLiteral("HostIP")),
              QStringLiteral("127.0.0.1"));
     QCOMPARE(Settings::read(QStringLiteral("Source 2"), QStringLiteral("Memory")), QString());
+}
+
+void TestSettings::removedWorkingDirectory() {
+    // getcwd() fails once the folder is gone; nothing may then land in the root folder.
+    const bool rootHadOne = QFile::exists(QStringLiteral("/Talvex.ini"));
+    QVERIFY(QDir().mkdir(QStringLiteral("gone")));
+    QVERIFY(QDir::setCurrent(QStringLiteral("gone")));
+    QVERIFY(QDir(m_dir->path()).rmdir(QStringLiteral("gone")));
+    QCOMPARE(Settings::path(), QString());
+    QVERIFY(!Settings::write(QStringLiteral("Settings"), QStringLiteral("Language"), QStringLiteral("2")));
+    QCOMPARE(Settings::read(QStringLiteral("Settings"), QStringLiteral("Language")), QString());
+    QCOMPARE(QFile::exists(QStringLiteral("/Talvex.ini")), rootHadOne);
+    QVERIFY(!QFile::exists(QStringLiteral("/Talvex.ini.lock")));
 }
 
 QTEST_APPLESS_MAIN(TestSettings)
