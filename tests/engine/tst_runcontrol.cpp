@@ -50,6 +50,7 @@ private slots:
     void quitDuringWait();
     void languageSwitchDuringRun();
     void playWhileRunningIsIgnored();
+    void noWaitEndsEarly();
     void emptySourceLoops_data();
     void emptySourceLoops();
 
@@ -272,6 +273,22 @@ void TestRunControl::playWhileRunningIsIgnored() {
     QCOMPARE(host.clearCount, 1);
     QCOMPARE(host.echo, (QList<QByteArray>{"a", "b", "c"}));
     QCOMPARE(host.boxesOfKind(QStringLiteral("information")).size(), 1);
+}
+
+void TestRunControl::noWaitEndsEarly() {
+    // Each wait starts after the previous line, so two lines are at least one delay apart, and
+    // the first comes at least one delay after the press. (A lower bound only: never flaky.)
+    GenerationRun& run = *m_run;
+    QElapsedTimer clock;
+    QList<qint64> at;
+    connect(&run, &GenerationRun::lineProduced, this, [&] { at << clock.nsecsElapsed(); });
+    clock.start();
+    QVERIFY(playAndWait(run, Source, QStringLiteral("0.0125")));
+    QCOMPARE(at.size(), 3);
+    const qint64 delayNs = 12500000;
+    QVERIFY2(at[0] >= delayNs, qPrintable(QString::number(at[0])));
+    QVERIFY2(at[1] - at[0] >= delayNs, qPrintable(QString::number(at[1] - at[0])));
+    QVERIFY2(at[2] - at[1] >= delayNs, qPrintable(QString::number(at[2] - at[1])));
 }
 
 void TestRunControl::emptySourceLoops_data() {
