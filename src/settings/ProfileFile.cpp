@@ -165,7 +165,10 @@ bool acceptable(const QByteArray& section, const QByteArray& key, const QByteArr
 }
 
 // The line end used for lines added to an existing file: the file's own (that of its first line),
-// so an LF-only or CR-only file keeps one convention; CRLF for a new file or one without any.
+// CRLF for a new file or one without any. CRLF alone would also parse everywhere, but an LF-only
+// file edited on Linux, or a CR-only one, would end up with mixed line ends; keeping the file's
+// convention leaves it as its author made it. A CR-only file stays readable because an added CR
+// is never placed right before an LF (see the insert below).
 QByteArray lineEndOf(const QByteArray& text) {
     const Line first = lineAt(text, 0);
     if (first.next == first.end)
