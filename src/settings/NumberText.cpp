@@ -80,15 +80,20 @@ double parseNumber(const char* p, const char* end) {
         return 0.0;
     // value = digits[first, last) * 10^scale
     std::int64_t scale = exponent - (fracEnd - fracBegin) + (total - last);
-    // Beyond 800 significant digits nothing can change the rounded double.
+    // Beyond 800 significant digits only one fact still counts: some later digit is non-zero (the
+    // last one is), which tips a value sitting exactly on a halfway point. A '1' stands for them.
     const std::int64_t kept = std::min<std::int64_t>(last - first, 800);
     scale += (last - first) - kept;
-    digits.reserve(static_cast<std::size_t>(kept));
+    digits.reserve(static_cast<std::size_t>(kept) + 1);
     for (std::int64_t i = first; i < first + kept; ++i)
         digits.push_back(digitAt(i));
+    if (kept < last - first) {
+        digits.push_back('1');
+        --scale;
+    }
 
     // Order of magnitude of the leading digit decides overflow and underflow up front.
-    const std::int64_t order = kept + scale;
+    const std::int64_t order = static_cast<std::int64_t>(digits.size()) + scale;
     if (order > 310)
         return negative ? -DBL_MAX : DBL_MAX;
     if (order < -330)
