@@ -32,6 +32,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 const QString SettingsSection = QStringLiteral("Settings");
@@ -72,6 +74,7 @@ TalvexFRM::TalvexFRM(QWidget* parent) : QWidget(parent) {
     connect(PICT_FR, &PictureBox::clicked, this, &TalvexFRM::PICT_FR_Click);
     connect(PICT_UK, &PictureBox::clicked, this, &TalvexFRM::PICT_UK_Click);
     setupRun();
+    setupStartup();
     connect(CMD_Quitter, &QPushButton::clicked, this, &TalvexFRM::CMD_Quitter_Click);
     connect(CMD_Quenby, &QPushButton::clicked, this, &TalvexFRM::CMD_Quenby_Click);
     connect(Picture1, &PictureBox::clicked, this, &TalvexFRM::Picture1_Click);
@@ -423,7 +426,20 @@ void TalvexFRM::fitFontToCaptions() {
             w->setFont(f);
         }
         if (captionsFit())
-            return;
+            break;
+    }
+
+    // The title label also shows the unexpected-error caption of either language; at 18 pt that
+    // may take a narrower setting of its own.
+    QFont title = LBL_Titre->font();
+    const QStringList titles = {caption(LBL_Titre), StringTable::lookup(37, 0), StringTable::lookup(37, 1)};
+    for (int stretch = title.stretch() > 0 ? title.stretch() : 100; stretch >= MinimumStretch; stretch -= 2) {
+        title.setStretch(stretch);
+        LBL_Titre->setFont(title);
+        const int room = captionRoom(LBL_Titre);
+        if (std::all_of(titles.cbegin(), titles.cend(),
+                        [&](const QString& t) { return captionWidth(LBL_Titre, t) <= room; }))
+            break;
     }
 }
 

@@ -148,6 +148,31 @@ public:
     int outerHeightTwips() const;
     static QString companionFailedMessage(int languageOffset);
 
+    // The initialisation on CMD_SRC1 (TalvexFRM_Startup.cpp): claims a slot and loads its settings.
+    void CMD_SRC1_Click();
+
+    // The parameter fields and options (TalvexFRM_Fields.cpp). Each validates, writes its key
+    // into the slot's section at once and sets the run state that the run reads.
+    void TXT_delay1_Change();
+    void TXT_Port1_Change();
+    void TXT_HoteIP1_Change();
+    void CMD_Plus_Click();
+    void CMD_Moins_Click();
+    void OPT_Sequentiel_Click();
+    void OPT_Aleatoire_Click();
+    void OPT_Fichier_Click();
+    void OPT_Syslog_Click();
+
+    // Source selection and preview (TalvexFRM_Source.cpp).
+    void Combo_SRC1_Click();
+    void Combo_SRC1_GotFocus();
+    void Combo_SRC1_LostFocus();
+    void CMD_LectureSRC1_Click();
+    // The preview empties the pane once it holds more than this many characters.
+    static constexpr qint64 PreviewCap = 61800;
+    // Why a source could not be previewed, naming its file.
+    static QString previewFailedMessage(const QString& path, int errorNumber, int languageOffset);
+
     // Handlers of later parts, each in its own file:
     //   TalvexFRM_Startup.cpp   the initialisation on CMD_SRC1
     //   TalvexFRM_Fields.cpp    the delay, port and host fields, the options
@@ -181,6 +206,18 @@ private:
     void TalvexFRM_Load();
     void installQtFrench(bool french);
     void setupRun();
+    // Wiring of CMD_SRC1, the parameter fields and the source box, one part per handler file.
+    void setupStartup();
+    void setupFields();
+    void setupSource();
+    // Sets a field's or an option's value from code so that its handler runs, even when the
+    // value is already there: the initialisation relies on the handler to store it.
+    void setFieldText(QLineEdit* field, const QString& text);
+    void selectOption(QRadioButton* option, void (TalvexFRM::*handler)());
+    void setLoopBox(bool checked);
+    void limitOutcome();
+    // The controls that a chosen source unlocks, in the order they are enabled.
+    QList<QWidget*> parameterControls() const;
     void setOuterHeightTwips(int twips);
 
 protected:

@@ -1,0 +1,214 @@
+// Choosing the source in Combo_SRC1, and its preview in the output pane.
+#include "TalvexFRM.h"
+
+#include "FileErrors.h"
+#include "GenerationRun.h"
+#include "MediaButtonBar.h"
+#include "MessageBox.h"
+#include "Settings.h"
+#include "SourceReader.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTextCursor>
+
+#include <functional>
+
+namespace {
+
+constexpr int StrInformation = 55;
+const QString SourceFileKey = QStringLiteral("SourceFile");
+
+// Turns the source box's focus changes into its GotFocus / LostFocus handlers. Opening its
+// drop-down list, or switching to another application, is not the box losing the focus.
+class FocusWatcher : public QObject {
+public:
+    FocusWatcher(QObject* parent, std::function<void()> gotFocus, std::function<void()> lostFocus)
+        : QObject(parent), m_gotFocus(std::move(gotFocus)), m_lostFocus(std::move(lostFocus)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+                if (event->type() == QEvent::FocusIn)
+                    m_gotFocus();
+                else
+                    m_lostFocus();
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_gotFocus;
+    std::function<void()> m_lostFocus;
+};
+
+// The wait pointer for the life of the object, restored however the scope is left.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// What the preview leaves behind: the pane's text and the count of the last line shown.
+struct Preview {
+    QByteArray pane; // the shown lines, each ended by '\r' (no source line holds one)
+    qint64 lastShown = 0;
+};
+
+// The result of adding each line to the pane in turn, where a pane that has grown past the cap
+// is emptied instead and that line is not shown; computed in one pass over the file.
+RunError readPreview(const QString& path, Preview* preview) {
+    SourceReader reader;
+    RunError error = reader.open(path);
+    if (error.isError())
+        return error;
+    qint64 paneLength = 0; // characters of the pane: each line and its CR LF
+    qint64 counter = 0;
+    QByteArray line;
+    for (;;) {
+        bool atEnd = false;
+        error = reader.checkEnd(&atEnd);
+        if (error.isError() || atEnd)
+            return error;
+        ++counter;
+        error = reader.readLine(&line);
+        if (error.isError())
+            return error;
+        if (paneLength > TalvexFRM::PreviewCap) {
+            preview->pane.truncate(0);
+            paneLength = 0;
+            continue;
+        }
+        preview->pane += line;
+        preview->pane += '\r';
+        paneLength += line.size() + 2;
+        preview->lastShown = counter;
+    }
+}
+
+// The pane's text for the shown lines: one block per source line, as the run's echo shows them.
+QString paneText(const QByteArray& lines) {
+    QString text = QString::fromUtf8(lines);
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\r')
+            c = QLatin1Char('\n');
+        else if (u == u'\n' || u == 0x2029 || u == 0xfdd0 || u == 0xfdd1)
+            c = QChar::LineSeparator; // a line feed inside a line does not start a new one
+    }
+    return text;
+}
+
+} // namespace
+
+void TalvexFRM::setupSource() {
+    // activated: a pick from the list, by mouse or arrow keys; never a change made from code.
+    connect(Combo_SRC1, &QComboBox::activated, this, [this](int) { Combo_SRC1_Click(); });
+    Combo_SRC1->installEventFilter(new FocusWatcher(
+        this, [this] { Combo_SRC1_GotFocus(); }, [this] { Combo_SRC1_LostFocus(); }));
+    connect(CMD_LectureSRC1, &QPushButton::clicked, this, &TalvexFRM::CMD_LectureSRC1_Click);
+}
+
+QList<QWidget*> TalvexFRM::parameterControls() const {
+    return {OPT_Sequentiel,  OPT_Aleatoire, OPT_Fichier, OPT_Syslog, CHK_Boucle,
+            CMD_LectureSRC1, CMD_Plus,      CMD_Moins,   TXT_delay1};
+}
+
+void TalvexFRM::Combo_SRC1_Click() {
+    const QString name = Combo_SRC1->currentText();
+    CMD_SRC1->setText(name);
+    setWindowTitle(name);
+    if (!m_slotSection.isEmpty())
+        Settings::write(m_slotSection, SourceFileKey, name);
+}
+
+void TalvexFRM::Combo_SRC1_GotFocus() {
+    MMControl1->setPlayEnabled(true);
+    for (QWidget* control : parameterControls())
+        control->setEnabled(true);
+    CMD_SRC1->setText(Combo_SRC1->currentText());
+}
+
+void TalvexFRM::Combo_SRC1_LostFocus() {
+    // A typed name is stored as it stands; nothing checks the file until it is read.
+    const QString name = Combo_SRC1->currentText();
+    if (!m_slotSection.isEmpty())
+        Settings::write(m_slotSection, SourceFileKey, name);
+    CMD_SRC1->setText(name);
+    QFont bold = CMD_SRC1->font();
+    bold.setBold(true);
+    CMD_SRC1->setFont(bold);
+}
+
+void TalvexFRM::CMD_LectureSRC1_Click() {
+    const QString name = Combo_SRC1->currentText();
+    const QString path = GenerationRun::sourcePath(name);
+    Preview preview;
+    RunError error;
+    {
+        const WaitCursor wait;
+        clearEcho();
+        // An empty name would read the hidden file ".txt", which is no source of the list.
+        error = name.isEmpty() ? FileErrors::fileNotFound(path) : readPreview(path, &preview);
+        if (!error.isError()) {
+            if (preview.lastShown > 0)
+                LBL_LineCount->setText(QStringLiteral("Lines : ") + QString::number(preview.lastShown));
+            // One edit for the whole pane, however many lines the file has.
+            QTextCursor cursor(TXT_OutPut->document());
+            cursor.insertText(paneText(preview.pane));
+            TXT_OutPut->verticalScrollBar()->setValue(TXT_OutPut->verticalScrollBar()->maximum());
+        }
+    }
+    if (error.isError()) {
+        MessageBox::show(
+            this, MessageBox::Icon::Information, lookup(StrInformation),
+            previewFailedMessage(path, name.isEmpty() ? RunError::None : error.number, m_languageOffset),
+            MessageBox::Buttons::Ok);
+    }
+}
+
+QString TalvexFRM::previewFailedMessage(const QString& path, int errorNumber, int languageOffset) {
+    const bool french = languageOffset == 0;
+    QString reason;
+    switch (errorNumber) {
+    case RunError::None:
+        reason =
+            french ? QStringLiteral("Aucune source n'est choisie.") : QStringLiteral("No source is chosen.");
+        break;
+    case RunError::FileNotFound:
+        reason =
+            french ? QStringLiteral("Ce fichier n'existe pas.") : QStringLiteral("This file does not exist.");
+        break;
+    case RunError::PathNotFound:
+        reason = french ? QStringLiteral("Le dossier \u00ab Logs Source \u00bb n'existe pas.")
+                        : QStringLiteral("The folder \"Logs Source\" does not exist.");
+        break;
+    case RunError::PathFileAccess:
+        reason = french ? QStringLiteral("Ce n'est pas un fichier lisible.")
+                        : QStringLiteral("This is not a readable file.");
+        break;
+    case RunError::PermissionDenied:
+        reason = french ? QStringLiteral("L'acc\u00e8s \u00e0 ce fichier est refus\u00e9.")
+                        : QStringLiteral("Access to this file is denied.");
+        break;
+    default:
+        reason = french ? QStringLiteral("Erreur de lecture.") : QStringLiteral("Read error.");
+        break;
+    }
+    return french ? QStringLiteral("Impossible de lire la source \u00ab %1 \u00bb.\n%2").arg(path, reason)
+                  : QStringLiteral("The source \"%1\" cannot be read.\n%2").arg(path, reason);
+}

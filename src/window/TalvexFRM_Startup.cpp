@@ -1,0 +1,275 @@
+// The initialisation that CMD_SRC1 runs: claim a slot, load its settings into the controls,
+// prepare the socket and fill the source list.
+#include "TalvexFRM.h"
+
+#include "FileListBox.h"
+#include "GenerationRun.h"
+#include "MediaButtonBar.h"
+#include "MessageBox.h"
+#include "NumberText.h"
+#include "Settings.h"
+#include "SourceReader.h"
+#include "UdpSink.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// String numbers of the table.
+constexpr int StrSourceButton = 1;  // "&Logs Source" / "Source &Logs"
+constexpr int StrChoose = 35;       // "Votre Choix..." / "Your Choice..."
+constexpr int StrUnknownError = 37; // "Erreur Inconnue" / "Unknown Error"
+constexpr int StrLoopCaption = 39;  // "Ecriture (en boucle)" / "Writing (Loop)"
+constexpr int StrAlready = 59;      // "Il y a déjà " / "Already "
+constexpr int StrInMemory = 61;     // "Talvex en mémoire. ..." / "Talvex running in memory. ..."
+constexpr int StrLimitTitle = 63;   // "Seuil Maximum" / "Trigger"
+
+const QString DelayKey = QStringLiteral("Delay");
+const QString LoopKey = QStringLiteral("Loop");
+const QString GenerationTypeKey = QStringLiteral("GenerationType");
+const QString SyslogFileKey = QStringLiteral("SyslogFile");
+const QString PortKey = QStringLiteral("UDP_Port_Syslog");
+const QString HostKey = QStringLiteral("HostIP");
+const QString SourceFileKey = QStringLiteral("SourceFile");
+const QString PositionXKey = QStringLiteral("PositionX");
+const QString PositionYKey = QStringLiteral("PositionY");
+
+constexpr double MaxStoredPort = 32000;
+const QString DefaultPort = QStringLiteral("514");
+const QString DefaultHost = QStringLiteral("127.0.0.1");
+
+// The wait pointer for the life of the object, restored however the scope is left.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// A stored position in twips as pixels. Far-out values are clamped so the conversion stays
+// defined; the window manager decides what to make of them.
+int twipsToPixels(double twips) {
+    const double pixels = std::trunc(twips / TalvexFRM::TwipsPerPixel);
+    return static_cast<int>(std::clamp(pixels, -1.0e6, 1.0e6));
+}
+
+// The entry of the source list for a file name: every piece but the one after the last dot.
+QString sourceEntry(const QString& fileName) {
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : fileName.left(dot);
+}
+
+QString withoutTrailingBlanks(QString text) {
+    qsizetype end = text.size();
+    while (end > 0 && (text.at(end - 1) == QLatin1Char(' ') || text.at(end - 1) == QLatin1Char('\t')))
+        --end;
+    text.truncate(end);
+    return text;
+}
+
+// The lines of a source, split as the run splits them.
+RunError countLines(const QString& path, qint64* lines) {
+    *lines = 0;
+    SourceReader reader;
+    RunError error = reader.open(path);
+    QByteArray line;
+    while (!error.isError()) {
+        bool atEnd = false;
+        error = reader.checkEnd(&atEnd);
+        if (error.isError() || atEnd)
+            break;
+        error = reader.readLine(&line);
+        if (!error.isError())
+            ++*lines;
+    }
+    return error;
+}
+
+} // namespace
+
+void TalvexFRM::setupStartup() {
+    connect(CMD_SRC1, &QPushButton::clicked, this, &TalvexFRM::CMD_SRC1_Click);
+    setupFields();
+    setupSource();
+}
+
+void TalvexFRM::CMD_SRC1_Click() {
+    // 1. Reset.
+    m_run->setPauseFlag(0);
+    clearEcho();
+    m_run->setLastLineIndex(0);
+    Winsock1->close();
+    Combo_SRC1->clear();
+    Combo_SRC1->clearEditText();
+
+    // 2. Slot. A copy that already holds one keeps it: scanning again would leave that slot
+    // marked with nobody to release it.
+    const int slot = m_slots.claim();
+    if (slot == 0) {
+        limitOutcome();
+        return;
+    }
+    m_instanceSlot = slot;
+    m_slotSection = m_slots.section();
+
+    // 3. Position, stored in twips as the frame's top-left corner.
+    const double positionX = TextToNumber(Settings::read(m_slotSection, PositionXKey));
+    const double positionY = TextToNumber(Settings::read(m_slotSection, PositionYKey));
+    if (positionX <= 0 && positionY <= 0)
+        centreOnScreen();
+    else
+        move(twipsToPixels(positionX), twipsToPixels(positionY));
+
+    // 4. Delay: the field's handler checks it and writes it back.
+    setFieldText(TXT_delay1, Settings::read(m_slotSection, DelayKey));
+
+    // 5. Loop.
+    if (TextToNumber(Settings::read(m_slotSection, LoopKey)) == 0) {
+        m_run->setLoopFlag(0);
+        Settings::write(m_slotSection, LoopKey, QStringLiteral("0"));
+        setLoopBox(false);
+    } else {
+        m_run->setLoopFlag(1);
+        FRM_Lecture->setTitle(lookup(StrLoopCaption));
+        setLoopBox(true);
+    }
+
+    // 6. Line order.
+    if (TextToNumber(Settings::read(m_slotSection, GenerationTypeKey)) == 0) {
+        m_run->setGenerationType(0);
+        Settings::write(m_slotSection, GenerationTypeKey, QStringLiteral("0"));
+        selectOption(OPT_Sequentiel, &TalvexFRM::OPT_Sequentiel_Click);
+        CHK_Boucle->setVisible(true);
+    } else {
+        m_run->setGenerationType(-1);
+        selectOption(OPT_Aleatoire, &TalvexFRM::OPT_Aleatoire_Click);
+        CHK_Boucle->setVisible(false);
+    }
+
+    // 7. Kind of output.
+    if (TextToNumber(Settings::read(m_slotSection, SyslogFileKey)) == 0) {
+        m_run->setOutputChoice(0);
+        Settings::write(m_slotSection, SyslogFileKey, QStringLiteral("0"));
+        selectOption(OPT_Fichier, &TalvexFRM::OPT_Fichier_Click);
+    } else {
+        selectOption(OPT_Syslog, &TalvexFRM::OPT_Syslog_Click);
+        m_run->setOutputChoice(1);
+    }
+
+    // 8. Port. Stored ports above 32000 are not taken back, whatever the field itself accepts.
+    double port = TextToNumber(Settings::read(m_slotSection, PortKey));
+    if (port > MaxStoredPort || port <= 0) {
+        port = TextToNumber(DefaultPort);
+        Settings::write(m_slotSection, PortKey, DefaultPort);
+    }
+    setFieldText(TXT_Port1, NumberToText(port));
+
+    // 9. Host. Anything that does not begin with a positive number (a name, 0.0.0.0) is
+    // replaced by the local host.
+    QString host = withoutTrailingBlanks(Settings::read(m_slotSection, HostKey));
+    if (TextToNumber(host) <= 0) {
+        host = DefaultHost;
+        Settings::write(m_slotSection, HostKey, host);
+    }
+    setFieldText(TXT_HoteIP1, host);
+
+    // 10. Source.
+    const QString source = Settings::read(m_slotSection, SourceFileKey);
+    if (source.isEmpty()) {
+        Combo_SRC1->setEditText(lookup(StrChoose));
+        CMD_SRC1->setText(lookup(StrSourceButton));
+    } else {
+        Combo_SRC1->setEditText(source);
+        CMD_SRC1->setText(source);
+        setWindowTitle(source);
+        MMControl1->setPlayEnabled(true);
+        for (QWidget* control : parameterControls())
+            control->setEnabled(true);
+        QFont bold = CMD_SRC1->font();
+        bold.setBold(true);
+        CMD_SRC1->setFont(bold);
+        CMD_SRC1->setEnabled(false);
+    }
+
+    // 11. Random order draws among the source's lines. A source that has gone or cannot be read
+    // does not stop here: the list below still lets the operator choose another one.
+    if (m_run->generationType() == -1) {
+        qint64 lines = 0;
+        const RunError error = countLines(GenerationRun::sourcePath(Combo_SRC1->currentText()), &lines);
+        if (!error.isError())
+            m_run->setLastLineIndex(lines - 1);
+        else if (!error.isPassedOver())
+            LBL_Titre->setText(lookup(StrUnknownError));
+    }
+
+    // 12. Socket. A host name is resolved here, which may take a while.
+    {
+        const WaitCursor wait;
+        Winsock1->close();
+        Winsock1->setRemoteHost(host);
+        Winsock1->setRemotePort(static_cast<qint32>(std::nearbyint(port)));
+        if (!Winsock1->bind(0)) {
+            LBL_Titre->setText(lookup(StrUnknownError));
+            return;
+        }
+    }
+
+    // 13. Source list, from the snapshot taken at load. Filling it must not replace the text
+    // set above with the first entry.
+    const QString text = Combo_SRC1->currentText();
+    for (int i = 0; i < COMBO_ListDir->count(); ++i)
+        Combo_SRC1->addItem(sourceEntry(COMBO_ListDir->fileName(i)));
+    Combo_SRC1->setCurrentIndex(-1);
+    Combo_SRC1->setEditText(text);
+
+    // 14.
+    Combo_SRC1->setEnabled(true);
+}
+
+void TalvexFRM::limitOutcome() {
+    m_instanceSlot = 0;
+    m_slotSection.clear();
+    MessageBox::show(this, MessageBox::Icon::Warning, lookup(StrLimitTitle),
+                     lookup(StrAlready) + QString::number(InstanceSlots::Capacity) + lookup(StrInMemory),
+                     MessageBox::Buttons::Ok);
+    m_run->requestQuit();
+    close();
+}
+
+void TalvexFRM::setFieldText(QLineEdit* field, const QString& text) {
+    if (field->text() != text) {
+        field->setText(text); // textChanged runs the handler
+        return;
+    }
+    if (field == TXT_delay1)
+        TXT_delay1_Change();
+    else if (field == TXT_Port1)
+        TXT_Port1_Change();
+    else if (field == TXT_HoteIP1)
+        TXT_HoteIP1_Change();
+}
+
+void TalvexFRM::selectOption(QRadioButton* option, void (TalvexFRM::*handler)()) {
+    if (option->isChecked())
+        (this->*handler)();
+    else
+        option->setChecked(true); // toggled runs the handler
+}
+
+void TalvexFRM::setLoopBox(bool checked) {
+    if (CHK_Boucle->isChecked() == checked)
+        CHK_Boucle_Click();
+    else
+        CHK_Boucle->setChecked(checked); // toggled runs the handler
+}
