@@ -387,6 +387,10 @@ void TestWindowDesign::captionsFit() {
             QVERIFY2(textWidth(button, button->text()) <= room, qPrintable(what));
         }
     }
+    // The title label also shows the unexpected-error caption.
+    auto* title = find<QLabel>("LBL_Titre");
+    for (const QString& text : {QStringLiteral("Erreur Inconnue"), QStringLiteral("Unknown Error")})
+        QVERIFY2(textWidth(title, text) <= title->contentsRect().width(), qPrintable(text));
     for (QGroupBox* box : m_window->findChildren<QGroupBox*>())
         QVERIFY2(textWidth(box, box->title()) + 16 <= box->width(), qPrintable(box->objectName()));
 }
