@@ -22,6 +22,8 @@
 namespace BenchKit {
 
 void CheapHost::echoLine(const QByteArray& line) {
+    if (onEcho)
+        onEcho();
     m_echo.push_back(QString::fromUtf8(line));
     if (m_echo.size() > 100000)
         m_echo.pop_front();

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -33,6 +34,8 @@ public:
     void restoreNormalWindow() override {}
 
     QStringList errors;
+    // Called at each echo, that is right after the wait, before the line goes to its output.
+    std::function<void()> onEcho;
 
 private:
     std::deque<QString> m_echo;

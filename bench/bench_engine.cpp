@@ -22,15 +22,14 @@ void pacing(double delay, int lines) {
     UdpSink udp;
     GenerationRun run(&host, &udp);
     std::vector<double> lateMs;
-    double previous = 0;
-    // Each wait starts after the previous line was produced and the next one read, so the
-    // interval between two productions, less the delay, bounds the lateness from above.
-    QObject::connect(&run, &GenerationRun::lineProduced, &run, [&] {
-        const double now = monotonicSeconds();
-        lateMs.push_back((now - previous - delay) * 1000);
-        previous = now;
-    });
-    previous = monotonicSeconds();
+    // A wait starts after the previous line went to its output and the next one was read; the
+    // line is due one delay later and is echoed as soon as it is produced. Measuring from the
+    // previous line's hand-over to this echo bounds the lateness from above (it includes the
+    // read) and leaves out the output's own cost.
+    double waitStart = 0;
+    host.onEcho = [&] { lateMs.push_back((monotonicSeconds() - waitStart - delay) * 1000); };
+    QObject::connect(&run, &GenerationRun::lineProduced, &run, [&] { waitStart = monotonicSeconds(); });
+    waitStart = monotonicSeconds();
     const double cpuStart = processCpuSeconds();
     playAndWait(run, name, QString::number(delay), int(delay * lines) + 120);
     const double cpu = processCpuSeconds() - cpuStart;

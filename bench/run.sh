@@ -26,6 +26,7 @@ export XDG_RUNTIME_DIR="$work"
 rows="$work/rows"
 : >"$rows"
 
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for what in "${selected[@]}"; do
   echo "running $what ..." >&2
   case "$what" in
@@ -46,6 +47,9 @@ for what in "${selected[@]}"; do
   esac
 done
 
+echo
+# Pacing figures depend on what else the machine runs: say how busy it was.
+echo "Machine: $(nproc) cores; load average before: $load_before; after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 awk -F'|' '
   { b[NR]=$2; m[NR]=$3; v[NR]=$4; t[NR]=$5; r[NR]=$6
