@@ -4,6 +4,7 @@
 #include <QUdpSocket>
 
 #include <arpa/inet.h>
+#include <cerrno>
 
 namespace {
 constexpr int MaxPayloadIPv4 = 65507; // 65535 - 20 (IP header) - 8 (UDP header)
@@ -102,10 +103,11 @@ RunError UdpSink::send(const QByteArray& payload) {
         }
     }
     const quint16 port = static_cast<quint16>(m_port);
+    errno = 0;
     qint64 sent = m_socket->writeDatagram(payload, m_address, port);
-    if (sent < 0 && m_socket->error() == QAbstractSocket::ConnectionRefusedError) {
-        // A refusal reported now belongs to an earlier datagram (an ICMP answer); this one was
-        // not refused, so give it its own attempt.
+    if (sent < 0 && (errno == ECONNREFUSED || m_socket->error() == QAbstractSocket::ConnectionRefusedError)) {
+        // A refusal reported now belongs to an earlier datagram (an ICMP answer, which the
+        // system hands to the next call); this one was not refused, so give it its own attempt.
         sent = m_socket->writeDatagram(payload, m_address, port);
     }
     if (sent == payload.size())
