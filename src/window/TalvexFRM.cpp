@@ -262,7 +262,7 @@ void TalvexFRM::createControls() {
     // Each line is followed by a line break, so the last block is always the empty one after it.
     TXT_OutPut->setMaximumBlockCount(EchoMaxLines + 1);
 
-    // Later wiring adds Winsock1, the UDP socket, as a non-visual child here.
+    // Winsock1, the UDP socket, is a non-visual child made with the run (TalvexFRM_Run.cpp).
 }
 
 void TalvexFRM::chainTabOrder() {

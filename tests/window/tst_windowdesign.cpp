@@ -223,7 +223,7 @@ void TestWindowDesign::control() {
 }
 
 void TestWindowDesign::controlCount() {
-    // 34 widgets of the design tables; Winsock1, the 35th, is a socket without a visible form.
+    // 34 widgets of the design tables, plus Winsock1, the UDP socket, which has no visible form.
     QStringList names;
     for (QWidget* w : m_window->findChildren<QWidget*>()) {
         if (w->objectName().contains(QLatin1Char('_')) && !w->objectName().startsWith(QLatin1String("qt_")))
@@ -238,6 +238,12 @@ void TestWindowDesign::controlCount() {
     }
     names.removeDuplicates();
     QCOMPARE(names.size(), 34);
+
+    const auto sockets = m_window->findChildren<QObject*>(QStringLiteral("Winsock1"));
+    QCOMPARE(sockets.size(), 1);
+    QVERIFY(!sockets.first()->isWidgetType());
+    QCOMPARE(sockets.first()->parent(), m_window.get());
+    QCOMPARE(names.size() + sockets.size(), 35);
 }
 
 void TestWindowDesign::nothingSelectedAtStart() {
