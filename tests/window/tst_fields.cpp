@@ -1,0 +1,331 @@
+#include "GenerationRun.h"
+#include "MessageBox.h"
+#include "Settings.h"
+#include "TalvexFRM.h"
+#include "TestWorkDir.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include <memory>
+
+// The parameter fields of an initialised window: checks, replacements and what each writes.
+class TestFields : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void delay_data();
+    void delay();
+    void port_data();
+    void port();
+    void backspaceEmptiesTheField_data();
+    void backspaceEmptiesTheField();
+    void typingKeyByKey();
+    void hostIsStoredAsTyped();
+    void steps_data();
+    void steps();
+    void lineOrder();
+    void kindOfOutput();
+    void englishMessages();
+
+private:
+    static QString key(const char* name) {
+        return Settings::read(QStringLiteral("Source 1"), QLatin1String(name));
+    }
+
+    std::unique_ptr<TestWorkDir> m_dir;
+    std::unique_ptr<TalvexFRM> m_window;
+};
+
+namespace {
+const QString DelayMessage = QStringLiteral(
+    "La valeur du d\u00e9lai d'\u00e9criture doit \u00eatre comprise entre 1 et 7200 secondes.");
+const QString PortMessage = QStringLiteral("La valeur du port UDP doit \u00eatre comprise entre 1 et 65534.");
+} // namespace
+
+void TestFields::initTestCase() {
+    MessageBox::setScripted(true);
+}
+
+void TestFields::init() {
+    m_dir = std::make_unique<TestWorkDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Logs Source")));
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), "a\r\n"));
+    QVERIFY(
+        m_dir->write(QStringLiteral("Talvex.ini"),
+                     "[Source 1]\r\nDelay=10\r\nSyslogFile=1\r\nUDP_Port_Syslog=514\r\nSourceFile=web\r\n"));
+    m_window = std::make_unique<TalvexFRM>();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QTest::mouseClick(m_window->CMD_SRC1, Qt::LeftButton);
+    QCOMPARE(m_window->instanceSlot(), 1);
+    QVERIFY(m_window->TXT_delay1->isEnabled());
+    QVERIFY(m_window->TXT_Port1->isEnabled());
+    MessageBox::clearShown();
+}
+
+void TestFields::cleanup() {
+    m_window.reset();
+    m_dir.reset();
+}
+
+void TestFields::delay_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("0") << "0"
+                       << "10"
+                       << "10";
+    QTest::newRow("0.5") << "0.5"
+                         << "0.5"
+                         << "0.5";
+    QTest::newRow("7200") << "7200"
+                          << "7200"
+                          << "7200";
+    QTest::newRow("7200.5") << "7200.5"
+                            << "7200.5"
+                            << "7200.5";
+    QTest::newRow("7201") << "7201"
+                          << "10"
+                          << "10";
+    QTest::newRow("5s") << "5s"
+                        << "5s"
+                        << "5";
+    QTest::newRow("514abc") << "514abc"
+                            << "514abc"
+                            << "514";
+    QTest::newRow("empty") << ""
+                           << "10"
+                           << "10";
+    QTest::newRow("negative") << "-1"
+                              << "10"
+                              << "10";
+    QTest::newRow("leading blank") << " 12"
+                                   << " 12"
+                                   << "12";
+    QTest::newRow("exponent") << "1e3"
+                              << "1e3"
+                              << "1000";
+    QTest::newRow("huge exponent") << "1e999"
+                                   << "10"
+                                   << "10";
+    QTest::newRow("text") << "abc"
+                          << "10"
+                          << "10";
+}
+
+void TestFields::delay() {
+    QFETCH(QString, text);
+    QFETCH(QString, field);
+    QFETCH(QString, written);
+    m_window->TXT_delay1->setText(QStringLiteral("33")); // a known value first
+    MessageBox::clearShown();
+    m_window->TXT_delay1->setText(text);
+    QCOMPARE(m_window->TXT_delay1->text(), field);
+    QCOMPARE(key("Delay"), written);
+    const bool rejected = field != text;
+    QCOMPARE(MessageBox::shown().size(), rejected ? 1 : 0);
+    if (rejected) {
+        QCOMPARE(MessageBox::shown().at(0).text, DelayMessage);
+        QCOMPARE(MessageBox::shown().at(0).title, QStringLiteral("Information"));
+        QCOMPARE(MessageBox::shown().at(0).icon, MessageBox::Icon::Information);
+    }
+}
+
+void TestFields::port_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("0") << "0"
+                       << "514"
+                       << "514";
+    QTest::newRow("1") << "1"
+                       << "1"
+                       << "1";
+    QTest::newRow("65534") << "65534"
+                           << "65534"
+                           << "65534";
+    QTest::newRow("65535") << "65535"
+                           << "514"
+                           << "514";
+    QTest::newRow("above 32000") << "32001"
+                                 << "32001"
+                                 << "32001";
+    QTest::newRow("514abc") << "514abc"
+                            << "514abc"
+                            << "514";
+    QTest::newRow("empty") << ""
+                           << "514"
+                           << "514";
+    QTest::newRow("0.5") << "0.5"
+                         << "0.5"
+                         << "0.5";
+    QTest::newRow("7200.5") << "7200.5"
+                            << "7200.5"
+                            << "7200.5";
+    QTest::newRow("7201") << "7201"
+                          << "7201"
+                          << "7201";
+}
+
+void TestFields::port() {
+    QFETCH(QString, text);
+    QFETCH(QString, field);
+    QFETCH(QString, written);
+    m_window->TXT_Port1->setText(QStringLiteral("999"));
+    MessageBox::clearShown();
+    m_window->TXT_Port1->setText(text);
+    QCOMPARE(m_window->TXT_Port1->text(), field);
+    QCOMPARE(key("UDP_Port_Syslog"), written);
+    const bool rejected = field != text;
+    QCOMPARE(MessageBox::shown().size(), rejected ? 1 : 0);
+    if (rejected)
+        QCOMPARE(MessageBox::shown().at(0).text, PortMessage);
+    // The delay is not touched by the port.
+    QCOMPARE(key("Delay"), QStringLiteral("10"));
+}
+
+void TestFields::backspaceEmptiesTheField_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("replacement");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("delay") << "TXT_delay1"
+                           << "10" << DelayMessage;
+    QTest::newRow("port") << "TXT_Port1"
+                          << "514" << PortMessage;
+}
+
+void TestFields::backspaceEmptiesTheField() {
+    QFETCH(QString, name);
+    QFETCH(QString, replacement);
+    QFETCH(QString, message);
+    auto* field = m_window->findChild<QLineEdit*>(name);
+    QVERIFY(field);
+    field->setText(QStringLiteral("7"));
+    MessageBox::clearShown();
+    field->setFocus();
+    field->end(false);
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QCOMPARE(field->text(), replacement);
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown().at(0).text, message);
+    QCOMPARE(key(name == QStringLiteral("TXT_delay1") ? "Delay" : "UDP_Port_Syslog"), replacement);
+}
+
+void TestFields::typingKeyByKey() {
+    QLineEdit* field = m_window->TXT_delay1;
+    field->setFocus();
+    field->selectAll();
+    const QList<QPair<char, QString>> keys = {{'7', "7"}, {'2', "72"}, {'0', "720"}, {'1', "10"}};
+    for (const auto& [c, stored] : keys) {
+        QTest::keyClicks(field, QString(QLatin1Char(c)));
+        QCOMPARE(key("Delay"), stored);
+    }
+    QCOMPARE(field->text(), QStringLiteral("10"));
+    QCOMPARE(MessageBox::shown().size(), 1);
+}
+
+void TestFields::hostIsStoredAsTyped() {
+    QLineEdit* field = m_window->TXT_HoteIP1;
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    // An emptied host is stored empty, not replaced.
+    QVERIFY(m_dir->read(QStringLiteral("Talvex.ini")).contains("\r\nHostIP=\r\n"));
+    QTest::keyClick(field, 'h');
+    QCOMPARE(key("HostIP"), QStringLiteral("h"));
+    QTest::keyClicks(field, QStringLiteral("ost  "));
+    QVERIFY(m_dir->read(QStringLiteral("Talvex.ini")).contains("\r\nHostIP=host  \r\n"));
+    QCOMPARE(field->text(), QStringLiteral("host  "));
+    QVERIFY(MessageBox::shown().isEmpty());
+}
+
+void TestFields::steps_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<bool>("plus");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("1 - 1") << "1" << false << "10" << 1;
+    QTest::newRow("7200 + 1") << "7200" << true << "10" << 1;
+    QTest::newRow("5s + 1") << "5s" << true << "6" << 0;
+    QTest::newRow("2 - 1") << "2" << false << "1" << 0;
+    QTest::newRow("7199 + 1") << "7199" << true << "7200" << 0;
+    QTest::newRow("0.5 + 1") << "0.5" << true << "1.5" << 0;
+    QTest::newRow("1.5 - 1") << "1.5" << false << "0.5" << 0;
+    QTest::newRow("7200.5 + 1") << "7200.5" << true << "10" << 1;
+}
+
+void TestFields::steps() {
+    QFETCH(QString, start);
+    QFETCH(bool, plus);
+    QFETCH(QString, field);
+    QFETCH(int, boxes);
+    m_window->TXT_delay1->setText(start);
+    MessageBox::clearShown();
+    QTest::mouseClick(plus ? m_window->CMD_Plus : m_window->CMD_Moins, Qt::LeftButton);
+    QCOMPARE(m_window->TXT_delay1->text(), field);
+    QCOMPARE(key("Delay"), field);
+    QCOMPARE(MessageBox::shown().size(), boxes);
+}
+
+void TestFields::lineOrder() {
+    TalvexFRM& w = *m_window;
+    QTest::mouseClick(w.CHK_Boucle, Qt::LeftButton);
+    QVERIFY(w.CHK_Boucle->isChecked());
+    QCOMPARE(key("Loop"), QStringLiteral("1"));
+
+    QTest::mouseClick(w.OPT_Aleatoire, Qt::LeftButton);
+    QVERIFY(w.OPT_Aleatoire->isChecked());
+    QCOMPARE(key("GenerationType"), QStringLiteral("-1"));
+    QCOMPARE(w.run()->generationType(), -1);
+    QVERIFY(w.CHK_Boucle->isHidden());
+    QVERIFY(w.CHK_Boucle->isChecked());
+    QCOMPARE(key("Loop"), QStringLiteral("1"));
+
+    QTest::mouseClick(w.OPT_Sequentiel, Qt::LeftButton);
+    QCOMPARE(key("GenerationType"), QStringLiteral("0"));
+    QCOMPARE(w.run()->generationType(), 0);
+    QVERIFY(!w.CHK_Boucle->isHidden());
+    QVERIFY(w.CHK_Boucle->isChecked());
+    QCOMPARE(w.run()->loopFlag(), 1);
+}
+
+void TestFields::kindOfOutput() {
+    TalvexFRM& w = *m_window;
+    const QList<QWidget*> destination = {w.FRM_Syslog, w.TXT_Port1, w.TXT_HoteIP1, w.CMD_Quenby};
+    QTest::mouseClick(w.OPT_Fichier, Qt::LeftButton);
+    QVERIFY(w.OPT_Fichier->isChecked());
+    QCOMPARE(key("SyslogFile"), QStringLiteral("0"));
+    QCOMPARE(w.run()->outputChoice(), 0);
+    for (QWidget* c : destination)
+        QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
+
+    QTest::mouseClick(w.OPT_Syslog, Qt::LeftButton);
+    QCOMPARE(key("SyslogFile"), QStringLiteral("1"));
+    QCOMPARE(w.run()->outputChoice(), 1);
+    for (QWidget* c : destination)
+        QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
+}
+
+void TestFields::englishMessages() {
+    m_window->PICT_UK_Click();
+    m_window->TXT_delay1->setText(QStringLiteral("0"));
+    m_window->TXT_Port1->setText(QStringLiteral("0"));
+    QCOMPARE(MessageBox::shown().size(), 2);
+    QCOMPARE(MessageBox::shown().at(0).text,
+             QStringLiteral("Writing delay value must be between 1 and 7200 seconds."));
+    QCOMPARE(MessageBox::shown().at(1).text, QStringLiteral("UDP Port value must be between 1 and 65534."));
+    QCOMPARE(MessageBox::shown().at(1).title, QStringLiteral("Information"));
+}
+
+QTEST_MAIN(TestFields)
+#include "tst_fields.moc"
