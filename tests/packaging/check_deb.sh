@@ -11,7 +11,7 @@ deb=$(ls "$out"/talvex_*.deb)
 echo "package: $(basename "$deb")"
 
 fail=0
-contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+contents=$(dpkg-deb -c "$deb" | sed -E 's/^([^ ]+ +){5}//')
 for f in ./usr/bin/talvex ./usr/share/applications/talvex.desktop \
          ./usr/share/icons/hicolor/64x64/apps/talvex.png \
          ./usr/share/icons/hicolor/scalable/apps/talvex.svg \

@@ -250,6 +250,7 @@ void TestShutdown::companionStartedPerClick() {
     TalvexFRM window;
     window.show();
     initialise(window);
+    MessageBox::clearShown(); // the initialisation's own delay message
     QVERIFY(window.CMD_Quenby->isEnabled());
     QTest::mouseClick(window.CMD_Quenby, Qt::LeftButton);
     QTest::mouseClick(window.CMD_Quenby, Qt::LeftButton);
