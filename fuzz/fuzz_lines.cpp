@@ -81,7 +81,7 @@ std::vector<QByteArray> referenceLines(const QByteArray& content) {
     return lines;
 }
 
-void checkFile(const QByteArray& content) {
+void checkFile(const QByteArray& content, bool withIndex) {
     const QString path = sourcePath();
     {
         QFile file(path);
@@ -122,6 +122,8 @@ void checkFile(const QByteArray& content) {
     if (reader.readLine(&after).isError() || !after.isEmpty() || reader.checkEnd(&atEnd).isError() || !atEnd)
         fail("SourceReader past the end is not an empty line at the end", content);
 
+    if (!withIndex)
+        return;
     LineIndex index;
     if (index.build(path).isError())
         fail("LineIndex::build failed", content);
@@ -176,13 +178,15 @@ QByteArray straddling(const QByteArray& content, qsizetype block, std::uint32_t 
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray content(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    checkFile(content);
-
+    // Each index build takes a fresh 1 MB block, which under the address sanitizer costs far
+    // more than the rest of the checks together: the index is checked on a quarter of the
+    // inputs (always the same ones), the reader on all of them.
     const std::uint32_t h = digest(data, size);
-    if (size > 0 && (h & 3) == 0)
-        checkFile(straddling(content, ReaderBlock, h >> 2));
-    if (size > 0 && (h & 0xff) == 0x80)
-        checkFile(straddling(content, IndexBlock, h >> 8));
+    checkFile(content, (h & 3) == 0);
+    if (size > 0 && ((h >> 2) & 3) == 0)
+        checkFile(straddling(content, ReaderBlock, h >> 16), ((h >> 4) & 3) == 0);
+    if (size > 0 && ((h >> 6) & 0xff) == 0x80)
+        checkFile(straddling(content, IndexBlock, h >> 16), true);
     return 0;
 }
 

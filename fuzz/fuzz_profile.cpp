@@ -102,6 +102,22 @@ std::vector<Pair> scanPairs(const QByteArray& text) {
     return pairs;
 }
 
+// The lines as the reader sees them: CR, LF or CRLF ends one; nothing after a final line end.
+std::vector<QByteArray> lineList(const QByteArray& text) {
+    std::vector<QByteArray> lines;
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        qsizetype end = pos;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        lines.push_back(text.mid(pos, end - pos));
+        pos = end + 1;
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
+            ++pos;
+    }
+    return lines;
+}
+
 std::string quoted(const QByteArray& bytes) {
     std::string out = "\"";
     for (const char c : bytes.left(200)) {
@@ -236,6 +252,28 @@ void checkWrite(const QByteArray& content, const std::vector<Pair>& pairs, const
     if (removed.contains('\r') || removed.contains('\n'))
         fail("the write removed a line end", content, target, value,
              "removed " + quoted(removed) + "\nafter: " + quoted(after));
+
+    // Line by line, the same holds: every line but the key's own stays, and at most the key line
+    // and a new section header come in. Bytes alone would miss two line ends merging into one.
+    const std::vector<QByteArray> oldLines = lineList(content);
+    const std::vector<QByteArray> newLines = lineList(after);
+    std::size_t same = 0;
+    const std::size_t fewer = std::min(oldLines.size(), newLines.size());
+    while (same < fewer && oldLines[same] == newLines[same])
+        ++same;
+    std::size_t sameEnd = 0;
+    while (sameEnd < fewer - same &&
+           oldLines[oldLines.size() - 1 - sameEnd] == newLines[newLines.size() - 1 - sameEnd])
+        ++sameEnd;
+    const std::size_t gone = oldLines.size() - same - sameEnd;
+    const std::size_t added = newLines.size() - same - sameEnd;
+    const bool valueChanged = gone == 1 && added == 1 && oldLines[same].contains('=') &&
+                              oldLines[same].left(oldLines[same].indexOf('=') + 1) ==
+                                  newLines[same].left(oldLines[same].indexOf('=') + 1);
+    if (!(gone == 0 && added <= 2) && !valueChanged)
+        fail("the write changed other lines", content, target, value,
+             std::to_string(gone) + " line(s) gone, " + std::to_string(added) + " added at line " +
+                 std::to_string(same) + "\nafter: " + quoted(after));
 
     // Writing the same again changes nothing.
     if (ProfileFile::writeToText(after, target.section, target.key, value) != after)
