@@ -81,7 +81,7 @@ struct GenerationRun::Private {
     void armWait(AfterWait next);
     void scheduleRest();
     void onTimeout();
-    void stepAfterWait();
+    void waitEnded();
     bool produce();
     void endOfSource(bool emptyPass);
     void finalReset();
@@ -92,7 +92,7 @@ struct GenerationRun::Private {
 // ---- the Play press --------------------------------------------------------------------------
 
 void GenerationRun::Private::freshStart(const QString& delayText) {
-    // Step 3.
+    // A fresh run: no stop pending, an empty pane, the counter from 0, the delay taken now.
     stopRequest = 0;
     host->clearEcho();
     lineCounter = 0;
@@ -101,10 +101,9 @@ void GenerationRun::Private::freshStart(const QString& delayText) {
     source.close();
     index.clear();
 
-    // Step 4.
+    // The output file, with the add-or-replace question when it exists.
     if (outputChoice == 0 && !prepareOutput())
         return;
-    // Step 5.
     sourcePath = GenerationRun::sourcePath(sourceName);
     openSource();
 }
@@ -139,7 +138,7 @@ bool GenerationRun::Private::prepareOutput() {
 }
 
 void GenerationRun::Private::openSource() {
-    // Step 6. A missing file is passed over here; the end-of-source test then reports it.
+    // A missing file is passed over here; the end-of-source test then reports it.
     passStart = true;
     const RunError error = source.open(sourcePath);
     if (error.isError() && !error.isPassedOver()) {
@@ -159,7 +158,7 @@ void GenerationRun::Private::openSource() {
 }
 
 void GenerationRun::Private::cycle() {
-    // Step 7: end-of-source test.
+    // The end-of-source test.
     bool atEnd = false;
     RunError error = source.checkEnd(&atEnd);
     if (error.isError()) {
@@ -172,7 +171,7 @@ void GenerationRun::Private::cycle() {
         endOfSource(emptyPass);
         return;
     }
-    // Step 8: read, sequential and not paused only.
+    // Read: sequential and not paused only (the line read before a pause waits for its turn).
     if (!randomMode() && pauseFlag != 1) {
         error = source.readLine(&currentLine);
         if (error.isError()) {
@@ -180,7 +179,6 @@ void GenerationRun::Private::cycle() {
             return;
         }
     }
-    // Step 9.
     armWait(AfterWait::Produce);
 }
 
@@ -220,13 +218,13 @@ void GenerationRun::Private::onTimeout() {
         openSource();
         return;
     }
-    stepAfterWait();
+    waitEnded();
 }
 
 // ---- after the wait ----------------------------------------------------------------------------
 
-void GenerationRun::Private::stepAfterWait() {
-    // Step 10.
+void GenerationRun::Private::waitEnded() {
+    // Play after a Stop during a pause comes here with the stop request set.
     if (stopRequest == 1) {
         pauseFlag = 0;
         host->setRunButtons(true, false, false);
@@ -235,7 +233,6 @@ void GenerationRun::Private::stepAfterWait() {
     }
     if (pauseFlag == 0 && !produce())
         return;
-    // Step 11.
     cycle();
 }
 
@@ -272,7 +269,6 @@ bool GenerationRun::Private::produce() {
 }
 
 void GenerationRun::Private::endOfSource(bool emptyPass) {
-    // Step 12.
     if (stopRequest == 1) {
         finalReset();
         return;
@@ -302,7 +298,7 @@ void GenerationRun::Private::endOfSource(bool emptyPass) {
 }
 
 void GenerationRun::Private::finalReset() {
-    // Step 13; step 14 finds no failure pending.
+    // Back to idle; the label keeps its last count.
     stopRequest = 0;
     pauseFlag = 0;
     host->setRunButtons(true, false, false);
@@ -419,16 +415,16 @@ void GenerationRun::play(const QString& sourceName, const QString& delayText) {
     if (d->running || d->quitRequest == 1)
         return;
     d->running = true;
-    // Step 1.
+    // Lock what would change the run's inputs.
     d->host->setRunButtons(false, true, true);
     d->host->setControlsEnabled(RunHost::AllLocked, false);
     if (!d->running)
         return;
-    // Step 2: Play after a Stop during a pause ends here, through the stop branch.
+    // Play after a Stop during a pause ends here, through the stop branch, starting nothing.
     if (d->pauseFlag == 1) {
         d->pauseFlag = 0;
         if (d->stopRequest == 1) {
-            d->stepAfterWait();
+            d->waitEnded();
             return;
         }
         // Only a Stop can leave the flag set between runs; without one, start as usual.
