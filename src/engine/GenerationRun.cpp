@@ -308,7 +308,8 @@ void GenerationRun::Private::finalReset() {
 
 void GenerationRun::Private::fail(const RunError& error) {
     // The error display; buttons and locks keep their running state (halted) until Stop.
-    host->showError(QStringLiteral("Err: %1 : %2").arg(error.number).arg(error.description),
+    host->showError(QStringLiteral("Err: ") + QString::number(error.number) + QStringLiteral(" : ") +
+                        error.description,
                     text(StrUnknownError));
     endRun();
 }

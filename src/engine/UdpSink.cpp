@@ -116,10 +116,9 @@ RunError UdpSink::send(const QByteArray& payload) {
         return RunError::make(RunError::DatagramTooLong,
                               QStringLiteral("Datagram too long: a line of %1 bytes").arg(payload.size()));
     }
-    return RunError::make(RunError::SendFailed, QStringLiteral("Send failed to %1 port %2: %3")
-                                                    .arg(m_address.toString())
-                                                    .arg(m_port)
-                                                    .arg(m_socket->errorString()));
+    return RunError::make(RunError::SendFailed,
+                          QStringLiteral("Send failed to %1 port %2: %3")
+                              .arg(m_address.toString(), QString::number(m_port), m_socket->errorString()));
 }
 
 QString UdpSink::remoteHost() const {
