@@ -24,15 +24,15 @@ public:
     ~GenerationRun() override;
 
     // Folders, relative to the current directory at the moment of use.
-    static QString sourceFolder();  // "Logs Source"
-    static QString outputFolder();  // "Logs Générés"
+    static QString sourceFolder();                        // "Logs Source"
+    static QString outputFolder();                        // "Logs Générés"
     static QString sourcePath(const QString& sourceName); // "Logs Source/<name>.txt"
     static QString outputPath(const QString& sourceName); // "Logs Générés/<name>.txt"
 
     // Window-wide run state.
     int generationType() const; // 0 sequential, -1 random
     void setGenerationType(int type);
-    int outputChoice() const;   // 0 file, 1 UDP
+    int outputChoice() const; // 0 file, 1 UDP
     void setOutputChoice(int choice);
     int loopFlag() const;
     void setLoopFlag(int flag);
@@ -49,8 +49,8 @@ public:
 
     // Handlers.
     void play(const QString& sourceName, const QString& delayText); // Play click
-    void pause();       // Pause click
-    void stop();        // Stop click
+    void pause();                                                   // Pause click
+    void stop();                                                    // Stop click
     void requestQuit(); // Quit button / window close: no further line; output file closed
 
 signals:

@@ -7,13 +7,13 @@
 struct RunError {
     enum Number : int {
         None = 0,
-        Overflow = 6,                // line counter past 2147483647
-        BadFileNumber = 52,          // source not open (it could not be opened)
-        FileNotFound = 53,           // passed over by the run's error trap
-        FileAlreadyOpen = 55,        // passed over by the run's error trap
-        DeviceIo = 57,               // read or write error of the device
+        Overflow = 6,         // line counter past 2147483647
+        BadFileNumber = 52,   // source not open (it could not be opened)
+        FileNotFound = 53,    // passed over by the run's error trap
+        FileAlreadyOpen = 55, // passed over by the run's error trap
+        DeviceIo = 57,        // read or write error of the device
         DiskFull = 61,
-        InputPastEnd = 62,           // a line index that points past the file's end
+        InputPastEnd = 62, // a line index that points past the file's end
         PermissionDenied = 70,
         PathFileAccess = 75,         // the path exists but is not a usable file (a directory, ...)
         PathNotFound = 76,           // the folder does not exist
