@@ -8,6 +8,8 @@
 #include "Settings.h"
 #include "SourceReader.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -39,7 +41,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
+                !focusInOwnList(watched)) {
                 if (event->type() == QEvent::FocusIn)
                     m_gotFocus();
                 else
@@ -50,6 +53,14 @@ protected:
     }
 
 private:
+    // The open list may take the focus into its own window; the box still has it for the operator.
+    static bool focusInOwnList(QObject* watched) {
+        const auto* box = qobject_cast<QComboBox*>(watched);
+        const QWidget* next = QApplication::focusWidget();
+        return box && next && box->view() && next->window() == box->view()->window() &&
+               next->window() != box->window();
+    }
+
     std::function<void()> m_gotFocus;
     std::function<void()> m_lostFocus;
 };
