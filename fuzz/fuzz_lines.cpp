@@ -61,23 +61,21 @@ std::string quoted(const QByteArray& bytes) {
 // without a line end is a line, nothing follows a final line end.
 std::vector<QByteArray> referenceLines(const QByteArray& content) {
     std::vector<QByteArray> lines;
-    QByteArray current;
+    qsizetype start = 0;
     qsizetype i = 0;
     while (i < content.size()) {
-        const char c = content[i];
-        if (c == '\r') {
-            lines.push_back(current);
-            current.clear();
+        if (content[i] != '\r') {
             ++i;
-            if (i < content.size() && content[i] == '\n')
-                ++i;
             continue;
         }
-        current += c;
+        lines.push_back(content.mid(start, i - start));
         ++i;
+        if (i < content.size() && content[i] == '\n')
+            ++i;
+        start = i;
     }
-    if (!current.isEmpty())
-        lines.push_back(current);
+    if (start < content.size())
+        lines.push_back(content.mid(start));
     return lines;
 }
 

@@ -24,7 +24,8 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_
       -DTALVEX_FUZZ=ON -DTALVEX_BUILD_TESTS=OFF -DTALVEX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j2 --target talvex_fuzz
 
-work=$(mktemp -d)
+# In memory when possible: the line target writes its input to a file on every run.
+work=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 trap 'rm -rf "$work"' EXIT
 artifacts="$build/artifacts"
 mkdir -p "$artifacts"
