@@ -18,7 +18,9 @@ RunError FileSink::open(const QString& path, Mode mode) {
     m_path = path;
     // Opened by hand so the system's reason for a refusal reaches the operator unchanged.
     const QByteArray name = QFile::encodeName(path);
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Mode::Append ? O_APPEND : O_TRUNC);
+    // Non-blocking only for the open: a FIFO without a reader must not hang the window.
+    const int flags =
+        O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (mode == Mode::Append ? O_APPEND : O_TRUNC);
     int fd;
     do {
         fd = ::open(name.constData(), flags, 0666);
@@ -29,6 +31,13 @@ RunError FileSink::open(const QString& path, Mode mode) {
             return FileErrors::pathNotFound(path);
         return FileErrors::fromErrno(err, path);
     }
+    // A file or a device such as /dev/null; a FIFO or socket could stall every line.
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISCHR(st.st_mode))) {
+        ::close(fd);
+        return FileErrors::notAFile(path);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     QIODevice::OpenMode openMode = QIODevice::WriteOnly | QIODevice::Unbuffered;
     if (mode == Mode::Append)
         openMode |= QIODevice::Append;

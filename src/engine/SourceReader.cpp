@@ -19,7 +19,8 @@ int SourceReader::openForReading(const QString& path, RunError* error) {
     const QByteArray name = QFile::encodeName(path);
     int fd;
     do {
-        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        // Non-blocking only for the open itself: a FIFO must not hang the window waiting for a writer.
+        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         const int err = errno;
@@ -31,12 +32,15 @@ int SourceReader::openForReading(const QString& path, RunError* error) {
             *error = FileErrors::fromErrno(err, path);
         return -1;
     }
+    // Only a regular file has an end: a FIFO or a device could block the window or feed it
+    // an endless line.
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         *error = FileErrors::notAFile(path);
         return -1;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     *error = RunError::none();
     return fd;
 }

@@ -5,6 +5,7 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace EngineTestKit;
@@ -216,6 +217,7 @@ void TestRunFile::outputFailure_data() {
     QTest::newRow("read-only file") << "read-only file" << int(RunError::PermissionDenied) << 0 << true;
     QTest::newRow("read-only folder") << "read-only folder" << int(RunError::PermissionDenied) << 0 << true;
     QTest::newRow("disk full") << "disk full" << int(RunError::DiskFull) << 1 << false;
+    QTest::newRow("FIFO without reader") << "fifo" << int(RunError::PathFileAccess) << 0 << false;
 }
 
 void TestRunFile::outputFailure() {
@@ -239,6 +241,8 @@ void TestRunFile::outputFailure() {
         QVERIFY(QFile::setPermissions(OutputPath, QFileDevice::ReadOwner));
     } else if (setup == "read-only folder") {
         QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    } else if (setup == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(OutputPath).constData(), 0600), 0);
     } else if (setup == "disk full") {
         if (!QFileInfo(QStringLiteral("/dev/full")).exists())
             QSKIP("no /dev/full on this system");

@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace EngineTestKit;
@@ -185,6 +186,9 @@ void TestSourceLines::openFailures_data() {
     QTest::newRow("missing file") << QStringLiteral("Logs Source/none.txt") << int(RunError::FileNotFound);
     QTest::newRow("missing folder") << QStringLiteral("No Folder/none.txt") << int(RunError::PathNotFound);
     QTest::newRow("a folder") << QStringLiteral("Logs Source") << int(RunError::PathFileAccess);
+    QTest::newRow("a FIFO (would block)")
+        << QStringLiteral("Logs Source/fifo.txt") << int(RunError::PathFileAccess);
+    QTest::newRow("a device (endless)") << QStringLiteral("/dev/zero") << int(RunError::PathFileAccess);
 }
 
 void TestSourceLines::openFailures() {
@@ -192,6 +196,7 @@ void TestSourceLines::openFailures() {
     QFETCH(int, number);
     WorkDir dir;
     QVERIFY(dir.isValid());
+    QCOMPARE(::mkfifo("Logs Source/fifo.txt", 0600), 0);
     SourceReader reader;
     RunError error = reader.open(path);
     QCOMPARE(error.number, number);
