@@ -146,6 +146,7 @@ void TestStartup::missingSettingsFile() {
     QCOMPARE(w->Winsock1->remotePort(), 514);
     QVERIFY(w->Winsock1->localPort() != 0);
     QCOMPARE(w->LBL_Titre->text(), QStringLiteral("Talvex"));
+    QVERIFY(!QGuiApplication::overrideCursor()); // the wait pointer of the socket set-up is gone
 }
 
 void TestStartup::storedDelay_data() {
