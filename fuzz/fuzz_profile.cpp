@@ -139,7 +139,7 @@ std::string quoted(const QByteArray& bytes) {
 
 [[noreturn]] void fail(const char* what, const QByteArray& content, const Pair& written,
                        const QByteArray& value, const std::string& detail) {
-    std::fprintf(stderr, "fuzz_profile: %s\nfile: %s\nwrote [%s] %s = %s\n%s\n", what,
+    std::fprintf(stderr, "fuzz_profile: %s\nfile: %s\nsection %s, key %s, value written %s\n%s\n", what,
                  quoted(content).c_str(), quoted(written.section).c_str(), quoted(written.key).c_str(),
                  quoted(value).c_str(), detail.c_str());
     std::abort();
@@ -200,9 +200,25 @@ QByteArray upper(QByteArray s) {
     return s;
 }
 
-// Reading at any capacity gives the first capacity - 1 bytes of the full value.
-void checkCapacity(const QByteArray& content, const Pair& pair) {
+QByteArray lower(QByteArray s) {
+    for (char& c : s)
+        c = fold(c);
+    return s;
+}
+
+// Reading at any capacity gives the first capacity - 1 bytes of the full value, and the names
+// match whatever their case and the blanks around them.
+void checkReadRules(const QByteArray& content, const Pair& pair) {
     const QByteArray full = ProfileFile::readFromText(content, pair.section, pair.key, 1 << 30);
+    const QByteArray usual = ProfileFile::readFromText(content, pair.section, pair.key);
+    const Pair spellings[] = {{upper(pair.section), lower(pair.key)},
+                              {" \t" + lower(pair.section) + "  ", "\t" + upper(pair.key) + " "}};
+    for (const Pair& other : spellings) {
+        const QByteArray got = ProfileFile::readFromText(content, other.section, other.key);
+        if (got != usual)
+            fail("names spelt another way read differently", content, other, {},
+                 "got " + quoted(got) + ", expected " + quoted(usual));
+    }
     for (const int capacity : {-1, 0, 1, 2, 7, 100}) {
         const QByteArray got = ProfileFile::readFromText(content, pair.section, pair.key, capacity);
         const QByteArray expected = capacity <= 1 ? QByteArray() : full.left(capacity - 1);
@@ -319,11 +335,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray content(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const std::vector<Pair> pairs = scanPairs(content);
 
-    // Reading never crashes, whatever the names; a few capacities agree with each other.
+    // Reading never crashes, whatever the names; capacities, case and blanks agree.
     for (const Pair& pair : pairs)
         (void)ProfileFile::readFromText(content, pair.section, pair.key);
     if (!pairs.empty())
-        checkCapacity(content, pairs[size % pairs.size()]);
+        checkReadRules(content, pairs[size % pairs.size()]);
 
     // The last bytes of the input pick what to write; they stay part of the file as well.
     auto byteFromEnd = [&](size_t i) -> unsigned { return size > i ? data[size - 1 - i] : 0u; };
