@@ -20,6 +20,14 @@ bool isDigitsAndDots(const QString& text) {
     return true;
 }
 
+// Names under .invalid never exist (RFC 6761); asking a name server would only wait on it.
+bool isUnderInvalid(QString host) {
+    if (host.endsWith(QLatin1Char('.')))
+        host.chop(1);
+    return host.compare(QLatin1String("invalid"), Qt::CaseInsensitive) == 0 ||
+           host.endsWith(QLatin1String(".invalid"), Qt::CaseInsensitive);
+}
+
 QHostAddress resolve(const QString& text) {
     const QString host = text.trimmed();
     QHostAddress address;
@@ -34,7 +42,7 @@ QHostAddress resolve(const QString& text) {
             return QHostAddress(ntohl(parsed.s_addr));
         return {};
     }
-    if (host.isEmpty())
+    if (host.isEmpty() || isUnderInvalid(host))
         return {};
     const QHostInfo info = QHostInfo::fromName(host);
     if (info.error() != QHostInfo::NoError)

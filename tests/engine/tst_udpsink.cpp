@@ -78,6 +78,8 @@ void TestUdpSink::hostResolution_data() {
     QTest::newRow("octet above 255") << QStringLiteral("256.1.1.1") << QString();
     QTest::newRow("dots only") << QStringLiteral("...") << QString();
     QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("name under .invalid, never asked")
+        << QStringLiteral("relay.example.INVALID.") << QString();
     QTest::newRow("localhost by name") << QStringLiteral("localhost") << QStringLiteral("127.0.0.1");
 }
 
