@@ -6,7 +6,17 @@
 
 namespace {
 constexpr int MaxValueBytes = 99;
+
+struct WriteFailed {
+    const void* owner = nullptr;
+    std::function<void()> handler;
+};
+
+WriteFailed& writeFailed() {
+    static WriteFailed w;
+    return w;
 }
+} // namespace
 
 QString Settings::path() {
     // A working directory that has been removed has no path: then there is no settings file
@@ -34,5 +44,20 @@ QString Settings::read(const QString& section, const QString& key) {
 }
 
 bool Settings::write(const QString& section, const QString& key, const QString& value) {
-    return ProfileFile::write(path(), section.toUtf8(), key.toUtf8(), value.toUtf8());
+    const bool written = ProfileFile::write(path(), section.toUtf8(), key.toUtf8(), value.toUtf8());
+    if (!written && writeFailed().handler) {
+        // A copy: the handler may replace itself while it runs.
+        const std::function<void()> handler = writeFailed().handler;
+        handler();
+    }
+    return written;
+}
+
+void Settings::setWriteFailedHandler(const void* owner, std::function<void()> handler) {
+    writeFailed() = WriteFailed{owner, std::move(handler)};
+}
+
+void Settings::clearWriteFailedHandler(const void* owner) {
+    if (writeFailed().owner == owner)
+        writeFailed() = WriteFailed{};
 }

@@ -2,6 +2,7 @@
 
 #include "Artwork.h"
 #include "FileListBox.h"
+#include "GenerationRun.h"
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
 #include "NumberText.h"
@@ -82,12 +83,15 @@ TalvexFRM::TalvexFRM(QWidget* parent) : QWidget(parent) {
     // The design state is French, so Qt's own texts (Yes/No of the message boxes) are too.
     installQtFrench(true);
 
+    Settings::setWriteFailedHandler(this, [this] { settingsWriteFailed(); });
+
     // Loading here rather than at first show: every caller, the program and the tests alike,
     // gets a window that is complete as soon as it exists.
     TalvexFRM_Load();
 }
 
 TalvexFRM::~TalvexFRM() {
+    Settings::clearWriteFailedHandler(this);
     TalvexFRM_Terminate();
     // Remove the translator while the window is whole; removal notifies every window.
     installQtFrench(false);
@@ -456,6 +460,31 @@ QString TalvexFRM::helpMessage(bool fileMissing, int languageOffset) {
                        : QStringLiteral("Le fichier d'aide Talvex.chm n'a pas pu \u00eatre ouvert.");
 }
 
+QString TalvexFRM::settingsNotWritableMessage(int languageOffset) {
+    return languageOffset == 1
+               ? QStringLiteral(
+                     "The settings file Talvex.ini cannot be written: changed settings will not be "
+                     "kept after Talvex closes.")
+               : QStringLiteral(
+                     "Le fichier de param\u00e8tres Talvex.ini ne peut pas \u00eatre \u00e9crit : les "
+                     "r\u00e9glages modifi\u00e9s ne seront pas conserv\u00e9s apr\u00e8s la fermeture "
+                     "de Talvex.");
+}
+
+void TalvexFRM::settingsWriteFailed() {
+    // Once per copy, and not while it closes: the values still apply in memory, the operator only
+    // needs to know that they will not come back at the next start.
+    if (m_settingsNoticeGiven || m_terminated || !m_run || m_run->quitRequest() == 1)
+        return;
+    m_settingsNoticeGiven = true;
+    // From the event loop: the failed write may be the slot claim's, which holds the lock that
+    // other copies scan under and must not wait on the operator.
+    QTimer::singleShot(0, this, [this] {
+        MessageBox::show(this, MessageBox::Icon::Warning, lookup(55),
+                         settingsNotWritableMessage(m_languageOffset), MessageBox::Buttons::Ok);
+    });
+}
+
 void TalvexFRM::switchLanguage(int L) {
     m_languageOffset = L;
 
@@ -541,7 +570,7 @@ void TalvexFRM::echoLine(const QByteArray& line) {
     // Invalid UTF-8 shows as replacement characters. A line may hold a bare line feed (only a
     // carriage return ends a source line): it is shown as a break inside the line's own block,
     // so one produced line stays one block of the pane.
-    QString text = QString::fromUtf8(line);
+    QString text = QString::fromUtf8(echoedPart(line));
     for (QChar& c : text) {
         const char16_t u = c.unicode();
         if (u == u'\n' || u == u'\r' || u == 0x2029 || u == 0xfdd0 || u == 0xfdd1)
@@ -559,6 +588,16 @@ void TalvexFRM::echoLine(const QByteArray& line) {
         flushEcho();
     else
         m_echoTimer.start(int(EchoFlushMs - since));
+}
+
+QByteArray TalvexFRM::echoedPart(const QByteArray& line) {
+    if (line.size() <= EchoMaxLineBytes)
+        return line;
+    // Cut before a UTF-8 sequence rather than through it.
+    qsizetype cut = EchoMaxLineBytes;
+    for (int i = 0; i < 3 && cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80; ++i)
+        --cut;
+    return line.left(cut) + "\xE2\x80\xA6"; // "…"
 }
 
 void TalvexFRM::flushEcho() {

@@ -45,6 +45,8 @@ public:
 
     // Texts of the help message, not part of the string table.
     static QString helpMessage(bool fileMissing, int languageOffset);
+    // Said once per copy when Talvex.ini cannot be written.
+    static QString settingsNotWritableMessage(int languageOffset);
 
     // Language switch: L 0 French, 1 English. Relabels the 17 translated captions and stores the
     // choice as Language in section Settings.
@@ -69,6 +71,12 @@ public:
     bool askYesNo(const QString& title, const QString& text) override;
     void showInformation(const QString& title, const QString& text) override;
     void restoreNormalWindow() override;
+
+    // What the pane shows of a line: all of it up to EchoMaxLineBytes, else its beginning and "…".
+    // Laying out a line of many megabytes would cost the pane many times its size; the output still
+    // gets every byte.
+    static QByteArray echoedPart(const QByteArray& line);
+    static constexpr qsizetype EchoMaxLineBytes = 65536;
 
     // Echoed lines are batched for at most EchoFlushMs; this writes any waiting lines now.
     void flushEcho();
@@ -205,6 +213,7 @@ private:
     void chainTabOrder();
     void TalvexFRM_Load();
     void installQtFrench(bool french);
+    void settingsWriteFailed();
     void setupRun();
     // Wiring of CMD_SRC1, the parameter fields and the source box, one part per handler file.
     void setupStartup();
@@ -232,6 +241,7 @@ private:
     // The slot this copy holds, with its ownership record (scan, claim and release).
     InstanceSlots m_slots;
     bool m_terminated = false;
+    bool m_settingsNoticeGiven = false;
 
     QTranslator m_qtFrench;
     bool m_qtFrenchLoaded = false;

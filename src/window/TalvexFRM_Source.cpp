@@ -104,7 +104,7 @@ RunError readPreview(const QString& path, Preview* preview) {
             paneLength = 0;
             continue;
         }
-        preview->pane += line;
+        preview->pane += TalvexFRM::echoedPart(line); // counted whole below, shown as the run echoes it
         preview->pane += '\r';
         paneLength += line.size() + 2;
         preview->lastShown = counter;
