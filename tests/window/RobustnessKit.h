@@ -1,0 +1,89 @@
+#pragma once
+
+#include "MediaButtonBar.h"
+#include "TalvexFRM.h"
+
+#include <QAbstractButton>
+#include <QByteArray>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QList>
+#include <QPushButton>
+#include <QString>
+
+#include <sys/stat.h>
+
+// Small helpers for driving the real window through bad inputs.
+namespace RobustnessKit {
+
+inline QAbstractButton* mediaButton(const TalvexFRM& w, const char* name) {
+    return w.MMControl1->findChild<QAbstractButton*>(QString::fromLatin1(name));
+}
+
+inline bool lockedForRun(const TalvexFRM& w) {
+    return !w.FRM_Lecture->isEnabled() && !w.FRM_Syslog->isEnabled() && !w.Combo_SRC1->isEnabled() &&
+           !w.CMD_SRC1->isEnabled();
+}
+
+// Play disabled, Pause and Stop enabled, the run's inputs locked, and no run going on.
+inline bool halted(const TalvexFRM& w) {
+    return !w.run()->isRunning() && !mediaButton(w, "Play")->isEnabled() &&
+           mediaButton(w, "Pause")->isEnabled() && mediaButton(w, "Stop")->isEnabled() && lockedForRun(w);
+}
+
+// What Stop leaves: Play alone enabled, every lock released.
+inline bool idleAfterStop(const TalvexFRM& w) {
+    return !w.run()->isRunning() && mediaButton(w, "Play")->isEnabled() &&
+           !mediaButton(w, "Pause")->isEnabled() && !mediaButton(w, "Stop")->isEnabled() &&
+           w.FRM_Lecture->isEnabled() && w.Combo_SRC1->isEnabled() && w.CMD_SRC1->isEnabled();
+}
+
+// The lines of a source as the run splits them: a CR or CR LF ends a line, a lone LF does not.
+inline QList<QByteArray> sourceLines(const QByteArray& file) {
+    QList<QByteArray> lines;
+    QByteArray current;
+    for (qsizetype i = 0; i < file.size(); ++i) {
+        if (file.at(i) == '\r') {
+            lines << current;
+            current.clear();
+            if (i + 1 < file.size() && file.at(i + 1) == '\n')
+                ++i;
+        } else {
+            current += file.at(i);
+        }
+    }
+    if (!current.isEmpty())
+        lines << current;
+    return lines;
+}
+
+// Sets a file's or folder's mode for the life of the object and gives the old one back, so the
+// throwaway directory can always be removed, however the test ends.
+class ModeGuard {
+public:
+    ModeGuard(const QString& path, mode_t mode) : m_path(QFile::encodeName(path)) {
+        struct stat st {};
+        if (::stat(m_path.constData(), &st) == 0) {
+            m_oldMode = st.st_mode & 07777;
+            m_applied = ::chmod(m_path.constData(), mode) == 0;
+        }
+    }
+    ~ModeGuard() { restore(); }
+    ModeGuard(const ModeGuard&) = delete;
+    ModeGuard& operator=(const ModeGuard&) = delete;
+
+    bool applied() const { return m_applied; }
+    void restore() {
+        if (m_applied)
+            ::chmod(m_path.constData(), m_oldMode);
+        m_applied = false;
+    }
+
+private:
+    QByteArray m_path;
+    mode_t m_oldMode = 0;
+    bool m_applied = false;
+};
+
+} // namespace RobustnessKit

@@ -1,0 +1,824 @@
+#include "GenerationRun.h"
+#include "MediaButtonBar.h"
+#include "MessageBox.h"
+#include "Permissions.h"
+#include "PictureBox.h"
+#include "RobustnessKit.h"
+#include "Settings.h"
+#include "TalvexFRM.h"
+#include "TestWorkDir.h"
+#include "UdpReceiver.h"
+#include "UdpSink.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <memory>
+
+using namespace RobustnessKit;
+
+// Bad inputs in the real window: the settings file, the source folder and files, the output
+// folder and file, the destination host and port, and lines at the size limit of a datagram.
+// Each case checks what the operator is told, that the window is still usable afterwards, and
+// that nothing already written is lost.
+class TestRobustness : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void settingsFile_data();
+    void settingsFile();
+    void sourceFolder_data();
+    void sourceFolder();
+    void sourceFile_data();
+    void sourceFile();
+    void hugeSourceLine_data();
+    void hugeSourceLine();
+    void outputFolder_data();
+    void outputFolder();
+    void readOnlyOutputFile_data();
+    void readOnlyOutputFile();
+    void unusableHost_data();
+    void unusableHost();
+    void nobodyListening_data();
+    void nobodyListening();
+    void highestPort();
+    void datagramSize_data();
+    void datagramSize();
+
+private:
+    void writeIni(const QByteArray& body) { QVERIFY(m_dir->write(QStringLiteral("Talvex.ini"), body)); }
+    void writeSource(const QString& name, const QByteArray& bytes) {
+        QVERIFY(m_dir->write(QStringLiteral("Logs Source/") + name + QStringLiteral(".txt"), bytes));
+    }
+    QByteArray output(const QString& name) const {
+        return m_dir->read(QStringLiteral("Logs Générés/") + name + QStringLiteral(".txt"));
+    }
+    static QByteArray udpIni(quint16 port, const QByteArray& host = "127.0.0.1",
+                             const QByteArray& source = "web") {
+        return "[Source 1]\r\nDelay=0.01\r\nSyslogFile=1\r\nHostIP=" + host +
+               "\r\nUDP_Port_Syslog=" + QByteArray::number(port) + "\r\nSourceFile=" + source + "\r\n";
+    }
+    static void activate(TalvexFRM& w) {
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+    }
+    static void initialise(TalvexFRM& w) { QTest::mouseClick(w.CMD_SRC1, Qt::LeftButton); }
+    static void play(TalvexFRM& w) {
+        QVERIFY(mediaButton(w, "Play")->isEnabled());
+        mediaButton(w, "Play")->click();
+    }
+    static void stop(TalvexFRM& w) {
+        QVERIFY(mediaButton(w, "Stop")->isEnabled());
+        mediaButton(w, "Stop")->click();
+        QVERIFY(idleAfterStop(w));
+    }
+    static void preview(TalvexFRM& w) {
+        QVERIFY(w.CMD_LectureSRC1->isEnabled());
+        QTest::mouseClick(w.CMD_LectureSRC1, Qt::LeftButton);
+        QVERIFY(!QGuiApplication::overrideCursor());
+    }
+    static QStringList boxTexts() {
+        QStringList texts;
+        for (const MessageBox::Record& r : MessageBox::shown())
+            texts << r.text;
+        return texts;
+    }
+    static QString completion(const QString& name) {
+        return QStringLiteral("La génération du fichier ") + name +
+               QStringLiteral(".txt est terminée.\r\n\r\n");
+    }
+    static QString settingsNotice() {
+        return QStringLiteral("Le fichier de paramètres Talvex.ini ne peut pas être écrit : les réglages "
+                              "modifiés ne seront pas conservés après la fermeture de Talvex.");
+    }
+    static QString key(const char* name) {
+        return Settings::read(QStringLiteral("Source 1"), QLatin1String(name));
+    }
+
+    std::unique_ptr<TestWorkDir> m_dir;
+};
+
+void TestRobustness::initTestCase() {
+    MessageBox::setScripted(true);
+}
+
+void TestRobustness::init() {
+    m_dir = std::make_unique<TestWorkDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Logs Source")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Logs Générés")));
+    MessageBox::clearShown();
+    MessageBox::clearQueue();
+}
+
+void TestRobustness::cleanup() {
+    m_dir.reset();
+}
+
+// ---- Talvex.ini -------------------------------------------------------------------------------
+
+void TestRobustness::settingsFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("read-only") << "read-only";
+    QTest::newRow("a folder named Talvex.ini") << "folder";
+    QTest::newRow("binary garbage") << "garbage";
+    QTest::newRow("10 MB") << "large";
+    QTest::newRow("UTF-8 byte-order mark") << "bom";
+    QTest::newRow("NUL bytes") << "nul";
+}
+
+void TestRobustness::settingsFile() {
+    QFETCH(QString, kind);
+    UdpReceiver receiver;
+    QVERIFY(receiver.isBound());
+    writeSource(QStringLiteral("web"), "a\r\nb\r\nc\r\n");
+    const QByteArray base = udpIni(receiver.port());
+    const QString iniPath = m_dir->filePath(QStringLiteral("Talvex.ini"));
+
+    QByteArray before; // the file as the test leaves it
+    QByteArray kept;   // the bytes that every later write must leave in place
+    std::unique_ptr<ModeGuard> readOnly;
+    if (kind == QLatin1String("read-only")) {
+        if (!permissionsEnforced())
+            QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
+        before = "[Settings]\r\nLanguage=1\r\n" + base;
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(iniPath));
+    } else if (kind == QLatin1String("garbage")) {
+        QRandomGenerator random(20240611);
+        kept.resize(64 * 1024);
+        for (char& c : kept)
+            c = static_cast<char>(random.bounded(256));
+        before = kept + "\r\n" + base;
+    } else if (kind == QLatin1String("large")) {
+        kept.reserve(10 * 1024 * 1024 + 200);
+        for (int i = 0; kept.size() < 10 * 1024 * 1024; ++i) {
+            if (i % 1000 == 0)
+                kept += "[Filler " + QByteArray::number(i / 1000) + "]\r\n";
+            kept += "key" + QByteArray::number(i) + "=" + QByteArray(80, 'v') + "\r\n";
+        }
+        before = kept + base;
+    } else if (kind == QLatin1String("bom")) {
+        before = "\xEF\xBB\xBF" + base;
+    } else if (kind == QLatin1String("nul")) {
+        const char junk[] = "[Source 1]\r\n\0\0junk\0=\0\r\nNote=a\0b\r\n";
+        kept = QByteArray(junk, sizeof junk - 1);
+        before = kept + base.mid(base.indexOf('\n') + 1) + QByteArray("\0\0\0", 3);
+    }
+    if (kind != QLatin1String("folder"))
+        writeIni(before);
+    if (kind == QLatin1String("read-only")) {
+        readOnly = std::make_unique<ModeGuard>(iniPath, 0444);
+        QVERIFY(readOnly->applied());
+    }
+
+    TalvexFRM window;
+    activate(window);
+    initialise(window);
+    QCOMPARE(window.instanceSlot(), 1);
+
+    if (kind == QLatin1String("folder")) {
+        // Nothing can be read: the defaults, the delay message, no source yet.
+        QCOMPARE(window.TXT_delay1->text(), QStringLiteral("10"));
+        QVERIFY(window.OPT_Fichier->isChecked());
+        QCOMPARE(window.Combo_SRC1->currentText(), QStringLiteral("Votre Choix..."));
+        QVERIFY(boxTexts().contains(
+            QStringLiteral("La valeur du délai d'écriture doit être comprise entre 1 et 7200 secondes.")));
+        // Choosing a source and writing a file still works.
+        window.Combo_SRC1->setFocus(Qt::TabFocusReason);
+        window.Combo_SRC1->setEditText(QStringLiteral("web"));
+        window.TXT_delay1->setText(QStringLiteral("0.01"));
+        play(window);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+        QCOMPARE(output(QStringLiteral("web")), QByteArray("a\r\nb\r\nc\r\n"));
+    } else {
+        // What the file holds is used, whatever surrounds it.
+        QCOMPARE(window.TXT_delay1->text(), QStringLiteral("0.01"));
+        QVERIFY(window.OPT_Syslog->isChecked());
+        QCOMPARE(window.TXT_Port1->text(), QString::number(receiver.port()));
+        QCOMPARE(window.Combo_SRC1->currentText(), QStringLiteral("web"));
+        QVERIFY(!boxTexts().contains(
+            QStringLiteral("La valeur du délai d'écriture doit être comprise entre 1 et 7200 secondes.")));
+        play(window);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.take().size(), 3, 5000);
+        QCOMPARE(receiver.take(), (QList<QByteArray>{"a", "b", "c"}));
+
+        // Changes apply in memory at once, whether or not the file takes them.
+        QTest::mouseClick(window.PICT_UK, Qt::LeftButton);
+        QCOMPARE(window.CMD_Quitter->text(), QStringLiteral("Exit"));
+        window.TXT_delay1->setText(QStringLiteral("0.02"));
+        play(window);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.take().size(), 6, 5000);
+        QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lines: 3"));
+    }
+    QVERIFY(!window.LBL_Err->isVisible());
+
+    // A file that cannot be written is said once; a healthy one is never mentioned.
+    const bool unwritable = kind == QLatin1String("read-only") || kind == QLatin1String("folder");
+    QCOMPARE(boxTexts().count(settingsNotice()) +
+                 boxTexts().count(QStringLiteral("The settings file Talvex.ini cannot be written: changed "
+                                                 "settings will not be kept after Talvex closes.")),
+             unwritable ? 1 : 0);
+
+    QTest::mouseClick(window.CMD_Quitter, Qt::LeftButton);
+    QVERIFY(!window.isVisible());
+
+    // Nothing that was there is lost.
+    if (kind == QLatin1String("read-only")) {
+        QCOMPARE(m_dir->read(QStringLiteral("Talvex.ini")), before);
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QFileInfo(iniPath).isDir());
+        QVERIFY(QDir(iniPath).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System));
+    } else {
+        const QByteArray after = m_dir->read(QStringLiteral("Talvex.ini"));
+        QVERIFY2(
+            after.startsWith(kind == QLatin1String("bom") ? QByteArray("\xEF\xBB\xBF[Source 1]\r\n") : kept),
+            "the bytes before the slot's keys changed");
+        QCOMPARE(after.count("[Source 1]"), 1);
+        if (kind == QLatin1String("nul"))
+            QVERIFY(after.contains(QByteArray("\n\0\0\0\r\n[Settings]", 16))); // the last line, ended
+        QCOMPARE(key("Delay"), QStringLiteral("0.02"));
+        QCOMPARE(key("Memory"), QStringLiteral("0"));
+        QCOMPARE(key("UDP_Port_Syslog"), QString::number(receiver.port()));
+        QCOMPARE(key("SourceFile"), QStringLiteral("web"));
+        QCOMPARE(Settings::read(QStringLiteral("Settings"), QStringLiteral("Language")), QStringLiteral("2"));
+    }
+}
+
+// ---- "Logs Source" ----------------------------------------------------------------------------
+
+void TestRobustness::sourceFolder_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("previewReason");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("missing") << "missing"
+                             << "Le dossier « Logs Source » n'existe pas."
+                             << "Err: 76 : Path not found: Logs Source/x.txt";
+    QTest::newRow("mode 000") << "mode 000"
+                              << "L'accès à ce fichier est refusé."
+                              << "Err: 70 : Permission denied: Logs Source/x.txt";
+    QTest::newRow("a folder named x.txt")
+        << "folder"
+        << "Ce n'est pas un fichier lisible."
+        << "Err: 75 : Path/File access error (not a file): Logs Source/x.txt";
+}
+
+void TestRobustness::sourceFolder() {
+    QFETCH(QString, kind);
+    QFETCH(QString, previewReason);
+    QFETCH(QString, error);
+    const QString folder = m_dir->filePath(QStringLiteral("Logs Source"));
+    writeSource(QStringLiteral("other"), "o\r\n");
+    std::unique_ptr<ModeGuard> locked;
+    if (kind == QLatin1String("missing")) {
+        QVERIFY(QDir(folder).removeRecursively());
+    } else if (kind == QLatin1String("mode 000")) {
+        if (!permissionsEnforced())
+            QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
+        writeSource(QStringLiteral("x"), "x1\r\n");
+        locked = std::make_unique<ModeGuard>(folder, 0);
+        QVERIFY(locked->applied());
+    } else {
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/x.txt")));
+    }
+    writeIni("[Source 1]\r\nDelay=0.01\r\nSourceFile=x\r\n");
+
+    TalvexFRM window;
+    activate(window);
+    initialise(window);
+    QCOMPARE(window.instanceSlot(), 1);
+    // Only real files are offered; a folder that cannot be listed offers none.
+    QCOMPARE(window.Combo_SRC1->count(), kind == QLatin1String("folder") ? 1 : 0);
+    QVERIFY(window.Combo_SRC1->isEnabled());
+
+    preview(window);
+    QCOMPARE(boxTexts(), QStringList{QStringLiteral("Impossible de lire la source « Logs Source/x.txt ».\n") +
+                                     previewReason});
+    QVERIFY(window.echoText().isEmpty());
+
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 5000);
+    QVERIFY(window.LBL_Err->isVisible());
+    QCOMPARE(window.LBL_Err->text(), error);
+    QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
+    QVERIFY(halted(window));
+    QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes :"));
+
+    // Put right, the same window plays the source.
+    if (kind == QLatin1String("missing")) {
+        QVERIFY(QDir().mkpath(folder));
+    } else if (kind == QLatin1String("mode 000")) {
+        locked->restore();
+    } else {
+        QVERIFY(QDir(folder + QStringLiteral("/x.txt")).removeRecursively());
+    }
+    writeSource(QStringLiteral("x"), "x1\r\nx2\r\n");
+    stop(window);
+    MessageBox::clearShown();
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 2"));
+    QVERIFY(boxTexts().contains(completion(QStringLiteral("x"))));
+    QVERIFY(output(QStringLiteral("x")).endsWith("x1\r\nx2\r\n"));
+}
+
+// ---- one source file ----------------------------------------------------------------------------
+
+void TestRobustness::sourceFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("viaPreview");
+    for (const char* kind : {"mode 000", "binary", "empty"}) {
+        QTest::addRow("%s, preview", kind) << QString::fromLatin1(kind) << true;
+        QTest::addRow("%s, play", kind) << QString::fromLatin1(kind) << false;
+    }
+}
+
+void TestRobustness::sourceFile() {
+    QFETCH(QString, kind);
+    QFETCH(bool, viaPreview);
+    UdpReceiver receiver;
+    QVERIFY(receiver.isBound());
+    const QString path = m_dir->filePath(QStringLiteral("Logs Source/x.txt"));
+    QByteArray content;
+    if (kind == QLatin1String("binary")) {
+        // Every byte value, line ends and NULs included, in a fixed shuffle.
+        QRandomGenerator random(7);
+        for (int round = 0; round < 8; ++round) {
+            for (int b = 0; b < 256; ++b)
+                content += static_cast<char>(b);
+        }
+        for (qsizetype i = content.size() - 1; i > 0; --i)
+            std::swap(content[i], content[random.bounded(int(i + 1))]);
+    } else if (kind == QLatin1String("mode 000")) {
+        content = "secret\r\n";
+    }
+    writeSource(QStringLiteral("x"), content);
+    std::unique_ptr<ModeGuard> locked;
+    if (kind == QLatin1String("mode 000")) {
+        if (!permissionsEnforced())
+            QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
+        locked = std::make_unique<ModeGuard>(path, 0);
+        QVERIFY(locked->applied());
+    }
+    writeIni(udpIni(receiver.port(), "127.0.0.1", "x"));
+
+    TalvexFRM window;
+    activate(window);
+    initialise(window);
+    MessageBox::clearShown();
+    const QList<QByteArray> lines = sourceLines(content);
+
+    if (viaPreview) {
+        preview(window);
+        if (kind == QLatin1String("mode 000")) {
+            QCOMPARE(boxTexts(),
+                     QStringList{QStringLiteral("Impossible de lire la source « Logs "
+                                                "Source/x.txt ».\nL'accès à ce fichier est refusé.")});
+            QVERIFY(window.echoText().isEmpty());
+        } else if (kind == QLatin1String("empty")) {
+            QVERIFY(MessageBox::shown().isEmpty());
+            QVERIFY(window.echoText().isEmpty());
+            QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes :"));
+        } else {
+            QVERIFY(MessageBox::shown().isEmpty());
+            QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lines : %1").arg(lines.size()));
+            QCOMPARE(window.TXT_OutPut->document()->blockCount(), int(lines.size()) + 1);
+        }
+    } else {
+        play(window);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 20000);
+        if (kind == QLatin1String("mode 000")) {
+            QCOMPARE(window.LBL_Err->text(),
+                     QStringLiteral("Err: 70 : Permission denied: Logs Source/x.txt"));
+            QVERIFY(window.LBL_Err->isVisible());
+            QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
+            QVERIFY(halted(window));
+            QVERIFY(MessageBox::shown().isEmpty());
+        } else {
+            // Every line, byte for byte, then the completion message.
+            QVERIFY(!window.LBL_Err->isVisible());
+            QCOMPARE(boxTexts(), QStringList{completion(QStringLiteral("x"))});
+            QTRY_COMPARE_WITH_TIMEOUT(receiver.take().size(), lines.size(), 5000);
+            QCOMPARE(receiver.take(), lines);
+            QCOMPARE(window.LBL_LineCount->text(), lines.isEmpty()
+                                                       ? QStringLiteral("Lignes :")
+                                                       : QStringLiteral("Lignes: %1").arg(lines.size()));
+        }
+    }
+
+    // The window goes on: a good source previews and plays.
+    if (locked)
+        locked->restore();
+    if (halted(window))
+        stop(window);
+    writeSource(QStringLiteral("x"), "good 1\r\ngood 2\r\n");
+    preview(window);
+    QCOMPARE(window.echoText(), QStringLiteral("good 1\ngood 2\n"));
+    receiver.take();
+    const qsizetype already = receiver.take().size();
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(receiver.take().size(), already + 2, 5000);
+    QCOMPARE(receiver.take().mid(already), (QList<QByteArray>{"good 1", "good 2"}));
+    QCOMPARE(m_dir->read(QStringLiteral("Logs Source/x.txt")), QByteArray("good 1\r\ngood 2\r\n"));
+}
+
+void TestRobustness::hugeSourceLine_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("hugeLast");
+    QTest::newRow("preview, then a short line") << "preview" << false;
+    QTest::newRow("preview, as the last line") << "preview" << true;
+    QTest::newRow("play to a file") << "file" << false;
+    QTest::newRow("play as datagrams") << "udp" << false;
+}
+
+void TestRobustness::hugeSourceLine() {
+    QFETCH(QString, action);
+    QFETCH(bool, hugeLast);
+    constexpr qsizetype Size = 100 * 1024 * 1024;
+    UdpReceiver receiver;
+    QVERIFY(receiver.isBound());
+    {
+        // Written in pieces, so the test itself never holds the whole line.
+        QFile file(m_dir->filePath(QStringLiteral("Logs Source/huge.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray piece(1024 * 1024, 'h');
+        for (qsizetype done = 0; done < Size; done += piece.size())
+            QCOMPARE(file.write(piece), piece.size());
+        if (!hugeLast)
+            QVERIFY(file.write("\r\nafter\r\n") == 9);
+    }
+    writeSource(QStringLiteral("small"), "s1\r\ns2\r\n");
+    QByteArray ini = action == QLatin1String("udp")
+                         ? udpIni(receiver.port(), "127.0.0.1", "huge")
+                         : QByteArray("[Source 1]\r\nDelay=0.01\r\nSourceFile=huge\r\n");
+    writeIni(ini);
+
+    // The pane shows the beginning of the line, marked as cut; the output gets all of it.
+    const QString shownHuge = QString(TalvexFRM::EchoMaxLineBytes, QLatin1Char('h')) + QChar(0x2026);
+
+    TalvexFRM window;
+    activate(window);
+    initialise(window);
+    MessageBox::clearShown();
+
+    if (action == QLatin1String("preview")) {
+        preview(window);
+        QVERIFY(MessageBox::shown().isEmpty());
+        // The huge line is shown; a line after it finds the pane over its cap and empties it.
+        QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lines : 1"));
+        if (hugeLast)
+            QCOMPARE(window.echoText(), shownHuge + QLatin1Char('\n'));
+        else
+            QVERIFY(window.echoText().isEmpty());
+    } else {
+        play(window);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 120000);
+        QVERIFY(window.echoText().startsWith(shownHuge + QLatin1Char('\n')));
+        if (action == QLatin1String("file")) {
+            QVERIFY(!window.LBL_Err->isVisible());
+            QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 2"));
+            QCOMPARE(QFileInfo(m_dir->filePath(QStringLiteral("Logs Générés/huge.txt"))).size(), Size + 9);
+            QFile out(m_dir->filePath(QStringLiteral("Logs Générés/huge.txt")));
+            QVERIFY(out.open(QIODevice::ReadOnly));
+            QVERIFY(out.seek(Size - 4));
+            QCOMPARE(out.readAll(), QByteArray("hhhh\r\nafter\r\n"));
+            QVERIFY(boxTexts().contains(completion(QStringLiteral("huge"))));
+        } else {
+            QCOMPARE(
+                window.LBL_Err->text(),
+                QStringLiteral("Err: 10040 : Datagram too long: a line of %1 bytes, at most 65507 fit in "
+                               "one datagram")
+                    .arg(Size));
+            QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 1"));
+            QVERIFY(halted(window));
+            QTest::qWait(50);
+            QVERIFY(receiver.take().isEmpty());
+            stop(window);
+        }
+    }
+
+    // Afterwards a small source plays as usual.
+    if (window.Combo_SRC1->isEnabled() == false)
+        initialise(window);
+    window.Combo_SRC1->setEditText(QStringLiteral("small"));
+    MessageBox::queueAnswer(MessageBox::Answer::No);
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 2"));
+    QVERIFY(boxTexts().contains(completion(QStringLiteral("small"))));
+    QCOMPARE(window.echoText(), QStringLiteral("s1\ns2\n"));
+}
+
+// ---- "Logs Générés" ---------------------------------------------------------------------------
+
+void TestRobustness::outputFolder_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("missing") << "missing"
+                             << "Err: 76 : Path not found: Logs Générés/x.txt";
+    QTest::newRow("read-only") << "read-only"
+                               << "Err: 70 : Permission denied: Logs Générés/x.txt";
+}
+
+void TestRobustness::outputFolder() {
+    QFETCH(QString, kind);
+    QFETCH(QString, error);
+    const QString folder = m_dir->filePath(QStringLiteral("Logs Générés"));
+    std::unique_ptr<ModeGuard> readOnly;
+    if (kind == QLatin1String("missing")) {
+        QVERIFY(QDir(folder).removeRecursively());
+    } else {
+        if (!permissionsEnforced())
+            QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
+        readOnly = std::make_unique<ModeGuard>(folder, 0555);
+        QVERIFY(readOnly->applied());
+    }
+    writeSource(QStringLiteral("x"), "x1\r\nx2\r\n");
+    writeIni("[Source 1]\r\nDelay=0.01\r\nSourceFile=x\r\n");
+
+    TalvexFRM window;
+    activate(window);
+    initialise(window);
+    MessageBox::clearShown();
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 5000);
+    QVERIFY(window.LBL_Err->isVisible());
+    QCOMPARE(window.LBL_Err->text(), error);
+    QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
+    QVERIFY(halted(window));
+    // Ended before any line: nothing counted, nothing echoed, nothing created.
+    QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes :"));
+    QVERIFY(window.echoText().isEmpty());
+    QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/x.txt")));
+    QVERIFY(MessageBox::shown().isEmpty());
+
+    if (readOnly)
+        readOnly->restore();
+    else
+        QVERIFY(QDir().mkpath(folder));
+    stop(window);
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QCOMPARE(output(QStringLiteral("x")), QByteArray("x1\r\nx2\r\n"));
+    QCOMPARE(boxTexts(), QStringList{completion(QStringLiteral("x"))});
+}
+
+void TestRobustness::readOnlyOutputFile_data() {
+    QTest::addColumn<bool>("add");
+    QTest::newRow("answer No") << false;
+    QTest::newRow("answer Yes") << true;
+}
+
+void TestRobustness::readOnlyOutputFile() {
+    QFETCH(bool, add);
+    if (!permissionsEnforced())
+        QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
+    const QByteArray old = "old 1\r\nold 2\r\n";
+    QVERIFY(m_dir->write(QStringLiteral("Logs Générés/x.txt"), old));
+    ModeGuard readOnly(m_dir->filePath(QStringLiteral("Logs Générés/x.txt")), 0444);
+    QVERIFY(readOnly.applied());
+    writeSource(QStringLiteral("x"), "new\r\n");
+    writeIni("[Source 1]\r\nDelay=0.01\r\nSourceFile=x\r\n");
+
+    TalvexFRM window;
+    activate(window);
+    initialise(window);
+    MessageBox::clearShown();
+    MessageBox::queueAnswer(add ? MessageBox::Answer::Yes : MessageBox::Answer::No);
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 5000);
+    // The question came first, then the refusal, and the file is as it was.
+    QCOMPARE(MessageBox::shown().size(), 1);
+    QCOMPARE(MessageBox::shown().first().buttons, MessageBox::Buttons::YesNo);
+    QCOMPARE(MessageBox::shown().first().text,
+             QStringLiteral("Le fichier x.txt existe.\r\n\r\nVoulez vous ajouter des logs (Oui). Si Non, un "
+                            "nouveau fichier sera crée."));
+    QCOMPARE(window.LBL_Err->text(), QStringLiteral("Err: 70 : Permission denied: Logs Générés/x.txt"));
+    QVERIFY(window.LBL_Err->isVisible());
+    QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
+    QVERIFY(halted(window));
+    QCOMPARE(output(QStringLiteral("x")), old);
+
+    readOnly.restore();
+    stop(window);
+    MessageBox::queueAnswer(MessageBox::Answer::Yes);
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QCOMPARE(output(QStringLiteral("x")), old + "new\r\n");
+}
+
+// ---- destination ----------------------------------------------------------------------------------
+
+void TestRobustness::unusableHost_data() {
+    QTest::addColumn<QString>("host");
+    // Only texts that begin with a positive number reach the socket; none of these is an address,
+    // and the names lie under .invalid, which never resolves.
+    QTest::newRow("256.1.1.1") << "256.1.1.1";
+    QTest::newRow("five parts") << "1.2.3.4.5";
+    QTest::newRow("part above 255") << "127.0.0.256";
+    QTest::newRow("empty part") << "127..1";
+    QTest::newRow("name") << "1host.invalid";
+    QTest::newRow("longer name") << "10-relay.example.invalid";
+    QTest::newRow("name with a final dot") << "1host.INVALID.";
+}
+
+void TestRobustness::unusableHost() {
+    QFETCH(QString, host);
+    UdpReceiver receiver;
+    QVERIFY(receiver.isBound());
+    writeSource(QStringLiteral("web"), "a\r\nb\r\n");
+    writeIni(udpIni(receiver.port(), host.toUtf8()));
+
+    TalvexFRM window;
+    activate(window);
+    QElapsedTimer clock;
+    clock.start();
+    initialise(window);
+    // A sanity bound only: a name under .invalid is never looked up.
+    QVERIFY2(clock.elapsed() < 30000, "the initialisation hung on the host name");
+    QCOMPARE(window.TXT_HoteIP1->text(), host);
+    MessageBox::clearShown();
+
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 5000);
+    QCOMPARE(
+        window.LBL_Err->text(),
+        QStringLiteral("Err: 10049 : Destination unusable: \"%1\" is not an address and does not resolve")
+            .arg(host));
+    QVERIFY(window.LBL_Err->isVisible());
+    QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
+    QVERIFY(halted(window));
+    // The line was counted and echoed before its send failed; nothing went out.
+    QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 1"));
+    QCOMPARE(window.echoText(), QStringLiteral("a\n"));
+    QTest::qWait(50);
+    QVERIFY(receiver.take().isEmpty());
+    QVERIFY(MessageBox::shown().isEmpty());
+
+    // Stop, a usable host and a new initialisation: the same window sends.
+    stop(window);
+    window.TXT_HoteIP1->setText(QStringLiteral("127.0.0.1"));
+    QCOMPARE(key("HostIP"), QStringLiteral("127.0.0.1"));
+    initialise(window);
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(receiver.take().size(), 2, 5000);
+    QCOMPARE(receiver.take(), (QList<QByteArray>{"a", "b"}));
+}
+
+void TestRobustness::nobodyListening_data() {
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("127.0.0.2, no receiver") << QByteArray("127.0.0.2") << 0;
+    QTest::newRow("port 1") << QByteArray("127.0.0.1") << 1;
+}
+
+void TestRobustness::nobodyListening() {
+    QFETCH(QByteArray, host);
+    QFETCH(int, port);
+    if (port == 0) {
+        // A port that was free a moment ago, and that the initialisation keeps: nothing listens
+        // there now.
+        QUdpSocket probe;
+        for (int p = 20000 + int(QCoreApplication::applicationPid() % 5000); p <= 32000 && port == 0;
+             p += 11) {
+            if (probe.bind(QHostAddress(QStringLiteral("127.0.0.2")), quint16(p)))
+                port = p;
+        }
+        QVERIFY(port != 0);
+    }
+    QByteArray source;
+    for (int i = 1; i <= 20; ++i)
+        source += "line " + QByteArray::number(i) + "\r\n";
+    writeSource(QStringLiteral("web"), source);
+    writeIni(udpIni(quint16(port), host));
+
+    TalvexFRM window;
+    activate(window);
+    initialise(window);
+    QCOMPARE(window.TXT_Port1->text(), QString::number(port));
+    MessageBox::clearShown();
+    // The refusals that come back do not stop the run: every line is counted and sent.
+    for (int pass = 0; pass < 2; ++pass) {
+        play(window);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+        QVERIFY2(!window.LBL_Err->isVisible(), qPrintable(window.LBL_Err->text()));
+        QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 20"));
+        QCOMPARE(boxTexts().count(completion(QStringLiteral("web"))), pass + 1);
+    }
+}
+
+void TestRobustness::highestPort() {
+    UdpReceiver receiver;
+    QVERIFY(receiver.isBound());
+    writeSource(QStringLiteral("web"), "a\r\nb\r\n");
+    writeIni(udpIni(receiver.port()));
+    TalvexFRM window;
+    activate(window);
+    initialise(window);
+    MessageBox::clearShown();
+
+    // The field takes 65534 without a word and stores it...
+    window.TXT_Port1->setText(QStringLiteral("65534"));
+    QVERIFY(MessageBox::shown().isEmpty());
+    QCOMPARE(key("UDP_Port_Syslog"), QStringLiteral("65534"));
+    // ... and the window's socket sends to it without failure.
+    QUdpSocket top;
+    const bool listening = top.bind(QHostAddress::LocalHost, 65534);
+    window.Winsock1->setRemotePort(65534);
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QVERIFY2(!window.LBL_Err->isVisible(), qPrintable(window.LBL_Err->text()));
+    QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 2"));
+    if (listening) {
+        QTRY_VERIFY_WITH_TIMEOUT(top.hasPendingDatagrams(), 5000);
+        QCOMPARE(top.receiveDatagram().data(), QByteArray("a"));
+    }
+    // The next initialisation takes back stored ports above 32000 only as 514.
+    initialise(window);
+    QCOMPARE(window.TXT_Port1->text(), QStringLiteral("514"));
+    QCOMPARE(key("UDP_Port_Syslog"), QStringLiteral("514"));
+    QCOMPARE(window.Winsock1->remotePort(), 514);
+}
+
+void TestRobustness::datagramSize_data() {
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("english");
+    QTest::newRow("65507 bytes") << 65507 << false;
+    QTest::newRow("65508 bytes") << 65508 << false;
+    QTest::newRow("65508 bytes, in English") << 65508 << true;
+}
+
+void TestRobustness::datagramSize() {
+    QFETCH(int, size);
+    QFETCH(bool, english);
+    UdpReceiver receiver;
+    QVERIFY(receiver.isBound());
+    QByteArray line(size, 'x');
+    for (int i = 0; i < size; i += 97)
+        line[i] = static_cast<char>('a' + (i / 97) % 26);
+    writeSource(QStringLiteral("web"), line + "\r\nafter\r\n");
+    writeIni(udpIni(receiver.port()));
+
+    TalvexFRM window;
+    activate(window);
+    initialise(window);
+    if (english)
+        QTest::mouseClick(window.PICT_UK, Qt::LeftButton);
+    MessageBox::clearShown();
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+
+    if (size <= 65507) {
+        QVERIFY(!window.LBL_Err->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(receiver.take().size(), 2, 5000);
+        QCOMPARE(receiver.take().first().size(), size);
+        QCOMPARE(receiver.take(), (QList<QByteArray>{line, "after"}));
+        QCOMPARE(boxTexts(), QStringList{completion(QStringLiteral("web"))});
+        return;
+    }
+    QVERIFY(window.LBL_Err->isVisible());
+    QCOMPARE(window.LBL_Err->text(),
+             QStringLiteral(
+                 "Err: 10040 : Datagram too long: a line of %1 bytes, at most 65507 fit in one datagram")
+                 .arg(size));
+    QCOMPARE(window.LBL_Titre->text(),
+             english ? QStringLiteral("Unknown Error") : QStringLiteral("Erreur Inconnue"));
+    QCOMPARE(window.LBL_LineCount->text(),
+             english ? QStringLiteral("Lines: 1") : QStringLiteral("Lignes: 1"));
+    QVERIFY(halted(window));
+    QVERIFY(MessageBox::shown().isEmpty());
+    QTest::qWait(50);
+    QVERIFY(receiver.take().isEmpty());
+
+    // Stop gives idle, and the next run of shorter lines goes out whole.
+    stop(window);
+    QVERIFY(!window.run()->isRunning());
+    writeSource(QStringLiteral("web"), line.left(65507) + "\r\nafter\r\n");
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QVERIFY(window.LBL_Err->isVisible()); // the last failure stays on show
+    QTRY_COMPARE_WITH_TIMEOUT(receiver.take().size(), 2, 5000);
+    QCOMPARE(receiver.take(), (QList<QByteArray>{line.left(65507), "after"}));
+}
+
+QTEST_MAIN(TestRobustness)
+#include "tst_robustness.moc"
