@@ -7,6 +7,7 @@
 #include "RunHost.h"
 #include "SourceReader.h"
 #include "UdpSink.h"
+#include "WaitTimer.h"
 
 #include "NumberText.h"
 #include "StringTable.h"
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QTimer>
 
 #include <cmath>
 #include <limits>
@@ -31,12 +31,7 @@ constexpr int StrGenerationOf = 49;   // 149/150
 constexpr int StrGenerationDone = 51; // 151/152
 
 constexpr qint64 MaxLineCounter = std::numeric_limits<qint32>::max();
-constexpr qint64 NsPerMs = 1000 * 1000;
-// The longest single timer interval; longer waits re-arm (QTimer takes an int of milliseconds).
-constexpr qint64 MaxTimerMs = 3600 * 1000;
-// The precise timer is armed this much short of the due time; the rest is finished by
-// re-checking the clock from the event loop, which absorbs the timer's own lateness.
-constexpr qint64 SpinMarginNs = 1 * NsPerMs;
+constexpr qint64 WakeMarginNs = 300 * 1000;
 } // namespace
 
 struct GenerationRun::Private {
@@ -67,9 +62,10 @@ struct GenerationRun::Private {
     bool passStart = false; // no end-of-source test made yet in this pass of the source
     AfterWait afterWait = AfterWait::Produce;
 
-    QTimer timer;
+    WaitTimer timer;
     QElapsedTimer clock;
     qint64 dueNs = 0;
+    qint64 delayNs = 0;
 
     QString text(int n) const { return StringTable::lookup(n, host->languageOffset()); }
     bool randomMode() const { return generationType != 0; }
@@ -191,19 +187,19 @@ void GenerationRun::Private::armWait(AfterWait next) {
         delay = 0;
     // Far beyond any accepted delay; keeps the nanoseconds finite.
     const double delayNs = std::min(delay * 1e9, 1e18);
-    dueNs = clock.nsecsElapsed() + static_cast<qint64>(std::ceil(delayNs));
+    this->delayNs = static_cast<qint64>(std::ceil(delayNs));
+    dueNs = clock.nsecsElapsed() + this->delayNs;
     scheduleRest();
 }
 
 void GenerationRun::Private::scheduleRest() {
+    // The wait goes back to the event loop whatever its length, so every other handler runs in
+    // it, and the timer costs nothing while it waits. Waking from a long sleep takes the system a
+    // few tenths of a millisecond, so the timer is set that much early and the last moments are
+    // finished by looking at the clock from the event loop: at most a tenth of the delay.
     const qint64 remaining = dueNs - clock.nsecsElapsed();
-    if (remaining > SpinMarginNs + NsPerMs) {
-        const qint64 ms = std::min((remaining - SpinMarginNs) / NsPerMs, MaxTimerMs);
-        timer.start(static_cast<int>(ms));
-    } else {
-        // The last fraction: back through the event loop, then look at the clock again.
-        timer.start(0);
-    }
+    const qint64 margin = std::min(WakeMarginNs, delayNs / 10);
+    timer.start(remaining > margin ? remaining - margin : 0);
 }
 
 void GenerationRun::Private::onTimeout() {
@@ -329,10 +325,8 @@ GenerationRun::GenerationRun(RunHost* host, UdpSink* udp, QObject* parent)
     d->q = this;
     d->host = host;
     d->udp = udp;
-    d->timer.setSingleShot(true);
-    d->timer.setTimerType(Qt::PreciseTimer);
     d->clock.start();
-    connect(&d->timer, &QTimer::timeout, this, [this] { d->onTimeout(); });
+    connect(&d->timer, &WaitTimer::timeout, this, [this] { d->onTimeout(); });
 }
 
 GenerationRun::~GenerationRun() {
