@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release (build-bench/) and runs them all, printing one table.
 # Takes about two minutes; the machine should be otherwise idle for meaningful pacing figures.
-# Usage: bench/run.sh [pacing|waitcost|rate|scale|window-rate|window-memory ...]
+# Usage: bench/run.sh [pacing|waitcost|rate|scale|window-rate|window-memory|window-soak ...]
+# window-soak (not run by default) lasts TALVEX_SOAK_SECONDS, 600 unless set.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-bench"
@@ -38,7 +39,7 @@ for what in "${selected[@]}"; do
           echo "ROW|rate, UDP, echo to the real window|lines/s over 200000 lines|needs window|>= 20000|not run" >>"$rows"
         fi
       else
-        (cd "$work" && "$window_bench" "${what#window-}") | grep '^ROW|' >>"$rows" || true
+        (cd "$work" && "$window_bench" "${what#window-}" "${TALVEX_SOAK_SECONDS:-600}") | grep '^ROW|' >>"$rows" || true
       fi
       ;;
     *)
