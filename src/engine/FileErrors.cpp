@@ -26,6 +26,13 @@ RunError notAFile(const QString& path) {
                           QStringLiteral("Path/File access error (not a file): %1").arg(path));
 }
 
+RunError badFileName(const QString& path) {
+    QString shown = path;
+    shown.replace(QChar(0), QStringLiteral("\\0"));
+    return RunError::make(RunError::BadFileNumber,
+                          QStringLiteral("Bad file name (it holds a NUL character): ") + shown);
+}
+
 RunError writeFailed(int errorNumber, const QString& path) {
     if (errorNumber == 0 || errorNumber == ENOSPC || errorNumber == EDQUOT || errorNumber == EFBIG)
         return RunError::make(RunError::DiskFull, QStringLiteral("Disk full: %1").arg(path));

@@ -23,4 +23,6 @@ RunError sourceNotOpen(const QString& path);
 RunError inputPastEnd(const QString& path);
 // The path exists but is a folder or something else that cannot hold lines.
 RunError notAFile(const QString& path);
+// A name no file can have: it holds a NUL character, at which the system would cut it short.
+RunError badFileName(const QString& path);
 } // namespace FileErrors

@@ -16,6 +16,9 @@ FileSink::~FileSink() {
 RunError FileSink::open(const QString& path, Mode mode) {
     close();
     m_path = path;
+    // Cut short at the NUL, the name would create or empty another file.
+    if (path.contains(QChar(0)))
+        return FileErrors::badFileName(path);
     // Opened by hand so the system's reason for a refusal reaches the operator unchanged.
     const QByteArray name = QFile::encodeName(path);
     // Non-blocking only for the open: a FIFO without a reader must not hang the window.

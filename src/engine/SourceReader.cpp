@@ -16,6 +16,11 @@ SourceReader::~SourceReader() {
 }
 
 int SourceReader::openForReading(const QString& path, RunError* error) {
+    // Cut short at the NUL, the name would open another file.
+    if (path.contains(QChar(0))) {
+        *error = FileErrors::badFileName(path);
+        return -1;
+    }
     const QByteArray name = QFile::encodeName(path);
     int fd;
     do {

@@ -212,6 +212,10 @@ QString TalvexFRM::previewFailedMessage(const QString& path, int errorNumber, in
         reason = french ? QStringLiteral("Ce n'est pas un fichier lisible.")
                         : QStringLiteral("This is not a readable file.");
         break;
+    case RunError::BadFileNumber:
+        reason = french ? QStringLiteral("Ce nom ne peut pas \u00eatre celui d'un fichier.")
+                        : QStringLiteral("No file can have this name.");
+        break;
     case RunError::PermissionDenied:
         reason = french ? QStringLiteral("L'acc\u00e8s \u00e0 ce fichier est refus\u00e9.")
                         : QStringLiteral("Access to this file is denied.");
@@ -220,6 +224,9 @@ QString TalvexFRM::previewFailedMessage(const QString& path, int errorNumber, in
         reason = french ? QStringLiteral("Erreur de lecture.") : QStringLiteral("Read error.");
         break;
     }
-    return french ? QStringLiteral("Impossible de lire la source \u00ab %1 \u00bb.\n%2").arg(path, reason)
-                  : QStringLiteral("The source \"%1\" cannot be read.\n%2").arg(path, reason);
+    // A NUL in the name is shown, not let cut the message short.
+    QString shown = path;
+    shown.replace(QChar(0), QStringLiteral("\\0"));
+    return french ? QStringLiteral("Impossible de lire la source \u00ab %1 \u00bb.\n%2").arg(shown, reason)
+                  : QStringLiteral("The source \"%1\" cannot be read.\n%2").arg(shown, reason);
 }

@@ -41,6 +41,8 @@ private slots:
 
     void settingsFile_data();
     void settingsFile();
+    void nulInSourceName_data();
+    void nulInSourceName();
     void sourceFolder_data();
     void sourceFolder();
     void sourceFile_data();
@@ -260,6 +262,50 @@ void TestRobustness::settingsFile() {
         QCOMPARE(key("SourceFile"), QStringLiteral("web"));
         QCOMPARE(Settings::read(QStringLiteral("Settings"), QStringLiteral("Language")), QStringLiteral("2"));
     }
+}
+
+void TestRobustness::nulInSourceName_data() {
+    QTest::addColumn<QString>("action");
+    QTest::newRow("preview") << "preview";
+    QTest::newRow("play") << "play";
+}
+
+void TestRobustness::nulInSourceName() {
+    QFETCH(QString, action);
+    // A name cut short at the NUL would be another file: "we" instead of "we<NUL>b.txt".
+    writeSource(QStringLiteral("good"), "g\r\n");
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/we"), "not this one\r\n"));
+    writeIni(QByteArray("[Source 1]\r\nDelay=0.01\r\nSourceFile=we\0b\r\n", 41));
+
+    TalvexFRM window;
+    activate(window);
+    initialise(window);
+    QCOMPARE(window.Combo_SRC1->currentText(), QStringLiteral("we") + QChar(0) + QStringLiteral("b"));
+    MessageBox::clearShown();
+    if (action == QLatin1String("preview")) {
+        preview(window);
+        QCOMPARE(boxTexts(),
+                 QStringList{QStringLiteral("Impossible de lire la source « Logs Source/we\\0b.txt "
+                                            "».\nCe nom ne peut pas être celui d'un fichier.")});
+    } else {
+        play(window);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 5000);
+        QCOMPARE(
+            window.LBL_Err->text(),
+            QStringLiteral("Err: 52 : Bad file name (it holds a NUL character): Logs Générés/we\\0b.txt"));
+        QVERIFY(halted(window));
+        stop(window);
+    }
+    QVERIFY(window.echoText().isEmpty());
+    // Neither file was read or written under the shortened name.
+    QCOMPARE(m_dir->read(QStringLiteral("Logs Source/we")), QByteArray("not this one\r\n"));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("Logs Générés/we"))));
+    QVERIFY(QDir(m_dir->filePath(QStringLiteral("Logs Générés"))).isEmpty());
+
+    window.Combo_SRC1->setEditText(QStringLiteral("good"));
+    play(window);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QCOMPARE(output(QStringLiteral("good")), QByteArray("g\r\n"));
 }
 
 // ---- "Logs Source" ----------------------------------------------------------------------------
