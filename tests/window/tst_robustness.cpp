@@ -137,6 +137,7 @@ void TestRobustness::cleanup() {
 void TestRobustness::settingsFile_data() {
     QTest::addColumn<QString>("kind");
     QTest::newRow("read-only") << "read-only";
+    QTest::newRow("mode 000") << "mode 000";
     QTest::newRow("a folder named Talvex.ini") << "folder";
     QTest::newRow("binary garbage") << "garbage";
     QTest::newRow("10 MB") << "large";
@@ -155,7 +156,9 @@ void TestRobustness::settingsFile() {
     QByteArray before; // the file as the test leaves it
     QByteArray kept;   // the bytes that every later write must leave in place
     std::unique_ptr<ModeGuard> readOnly;
-    if (kind == QLatin1String("read-only")) {
+    const bool locked = kind == QLatin1String("read-only") || kind == QLatin1String("mode 000");
+    const bool unreadable = kind == QLatin1String("mode 000") || kind == QLatin1String("folder");
+    if (locked) {
         if (!permissionsEnforced())
             QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
         before = "[Settings]\r\nLanguage=1\r\n" + base;
@@ -184,8 +187,8 @@ void TestRobustness::settingsFile() {
     }
     if (kind != QLatin1String("folder"))
         writeIni(before);
-    if (kind == QLatin1String("read-only")) {
-        readOnly = std::make_unique<ModeGuard>(iniPath, 0444);
+    if (locked) {
+        readOnly = std::make_unique<ModeGuard>(iniPath, kind == QLatin1String("read-only") ? 0444 : 0);
         QVERIFY(readOnly->applied());
     }
 
@@ -194,7 +197,7 @@ void TestRobustness::settingsFile() {
     initialise(window);
     QCOMPARE(window.instanceSlot(), 1);
 
-    if (kind == QLatin1String("folder")) {
+    if (unreadable) {
         // Nothing can be read: the defaults, the delay message, no source yet.
         QCOMPARE(window.TXT_delay1->text(), QStringLiteral("10"));
         QVERIFY(window.OPT_Fichier->isChecked());
@@ -233,7 +236,7 @@ void TestRobustness::settingsFile() {
     QVERIFY(!window.LBL_Err->isVisible());
 
     // A file that cannot be written is said once; a healthy one is never mentioned.
-    const bool unwritable = kind == QLatin1String("read-only") || kind == QLatin1String("folder");
+    const bool unwritable = locked || kind == QLatin1String("folder");
     QCOMPARE(boxTexts().count(settingsNotice()) +
                  boxTexts().count(QStringLiteral("The settings file Talvex.ini cannot be written: changed "
                                                  "settings will not be kept after Talvex closes.")),
@@ -243,7 +246,8 @@ void TestRobustness::settingsFile() {
     QVERIFY(!window.isVisible());
 
     // Nothing that was there is lost.
-    if (kind == QLatin1String("read-only")) {
+    if (locked) {
+        readOnly->restore();
         QCOMPARE(m_dir->read(QStringLiteral("Talvex.ini")), before);
     } else if (kind == QLatin1String("folder")) {
         QVERIFY(QFileInfo(iniPath).isDir());
@@ -761,6 +765,8 @@ void TestRobustness::nobodyListening() {
     activate(window);
     initialise(window);
     QCOMPARE(window.TXT_Port1->text(), QString::number(port));
+    QVERIFY(
+        !boxTexts().contains(QStringLiteral("La valeur du port UDP doit être comprise entre 1 et 65534.")));
     MessageBox::clearShown();
     // The refusals that come back do not stop the run: every line is counted and sent.
     for (int pass = 0; pass < 2; ++pass) {
