@@ -486,6 +486,8 @@ void TalvexFRM::settingsWriteFailed() {
 }
 
 void TalvexFRM::switchLanguage(int L) {
+    // A count still waiting to be shown must not overwrite the new caption afterwards.
+    flushEcho();
     m_languageOffset = L;
 
     for (const TranslatedCaption& caption : translatedCaptions())
@@ -559,7 +561,7 @@ void TalvexFRM::setControlsEnabled(int controls, bool enabled) {
 
 void TalvexFRM::clearEcho() {
     m_pendingEcho.clear();
-    m_echoTimer.stop();
+    flushEcho(); // the count label keeps its last text
     TXT_OutPut->clear();
     // Kept explicitly: the cap and the absence of undo must survive any reset of the document.
     TXT_OutPut->setUndoRedoEnabled(false);
@@ -580,7 +582,10 @@ void TalvexFRM::echoLine(const QByteArray& line) {
     // The pane keeps only the most recent lines; so does the batch while it waits.
     if (m_pendingEcho.size() > EchoMaxLines)
         m_pendingEcho.removeFirst();
+    scheduleEchoFlush();
+}
 
+void TalvexFRM::scheduleEchoFlush() {
     if (m_echoTimer.isActive())
         return;
     const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : qint64(EchoFlushMs);
@@ -602,6 +607,10 @@ QByteArray TalvexFRM::echoedPart(const QByteArray& line) {
 
 void TalvexFRM::flushEcho() {
     m_echoTimer.stop();
+    if (m_captionPending) {
+        m_captionPending = false;
+        LBL_LineCount->setText(m_pendingCaption);
+    }
     if (m_pendingEcho.isEmpty())
         return;
     m_sinceFlush.start();
@@ -628,7 +637,11 @@ QString TalvexFRM::echoText() {
 }
 
 void TalvexFRM::setLineCountCaption(const QString& caption) {
-    LBL_LineCount->setText(caption);
+    // At high rates repainting the count for every line costs more than producing the line, so
+    // the count follows the echo's batching: never more than EchoFlushMs behind.
+    m_pendingCaption = caption;
+    m_captionPending = true;
+    scheduleEchoFlush();
 }
 
 void TalvexFRM::showError(const QString& errorCaption, const QString& titleCaption) {

@@ -233,7 +233,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-
     int m_instanceSlot = 0;
     QString m_slotSection;
     int m_languageOffset = 0;
@@ -249,6 +248,9 @@ private:
 
     // Echo batching.
     QStringList m_pendingEcho;
+    QString m_pendingCaption;
+    bool m_captionPending = false;
+    void scheduleEchoFlush();
     QTimer m_echoTimer;
     QElapsedTimer m_sinceFlush;
 };
