@@ -18,19 +18,30 @@ using namespace BenchKit;
 
 namespace {
 
-void memory(qint64 lines) {
+// A looping UDP run of a 1,000-line source with the real window as its host, in a throwaway
+// working directory, sending to a counting receiver on 127.0.0.1.
+struct LoopingWindowRun {
     WorkDir dir;
-    writeSource(QStringLiteral("mem"), 1000);
     TalvexFRM window;
-    window.show();
     CountingReceiver receiver;
     UdpSink udp;
-    udp.setRemoteHost(QStringLiteral("127.0.0.1"));
-    udp.setRemotePort(receiver.port());
-    udp.bind(0);
-    GenerationRun run(&window, &udp);
-    run.setOutputChoice(1);
-    run.setLoopFlag(1);
+    GenerationRun run{&window, &udp};
+
+    explicit LoopingWindowRun(const QString& source) {
+        writeSource(source, 1000);
+        window.show();
+        udp.setRemoteHost(QStringLiteral("127.0.0.1"));
+        udp.setRemotePort(receiver.port());
+        udp.bind(0);
+        run.setOutputChoice(1);
+        run.setLoopFlag(1);
+    }
+};
+
+void memory(qint64 lines) {
+    LoopingWindowRun bench(QStringLiteral("mem"));
+    GenerationRun& run = bench.run;
+    TalvexFRM& window = bench.window;
     QObject::connect(&run, &GenerationRun::lineProduced, &run, [&](qint64 count) {
         if (count == lines)
             run.stop();
@@ -62,18 +73,9 @@ long currentRssKiB() {
 // A looping UDP run at delay 0.001 s against a receiver for `seconds`: lines produced and
 // received, the resident memory every 10 s (it must level off once the pane is full), CPU time.
 void soak(int seconds) {
-    WorkDir dir;
-    writeSource(QStringLiteral("soak"), 1000);
-    TalvexFRM window;
-    window.show();
-    CountingReceiver receiver;
-    UdpSink udp;
-    udp.setRemoteHost(QStringLiteral("127.0.0.1"));
-    udp.setRemotePort(receiver.port());
-    udp.bind(0);
-    GenerationRun run(&window, &udp);
-    run.setOutputChoice(1);
-    run.setLoopFlag(1);
+    LoopingWindowRun bench(QStringLiteral("soak"));
+    GenerationRun& run = bench.run;
+    CountingReceiver& receiver = bench.receiver;
 
     qint64 produced = 0;
     QObject::connect(&run, &GenerationRun::lineProduced, &run, [&](qint64 count) { produced = count; });
@@ -82,9 +84,8 @@ void soak(int seconds) {
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, &run, [&] {
         samples << QStringLiteral("%1s:%2MB").arg(clock.elapsed() / 1000).arg(currentRssKiB() / 1024);
-        if (clock.elapsed() >= qint64(seconds) * 1000)
-            run.stop();
     });
+    QTimer::singleShot(seconds * 1000, &run, [&run] { run.stop(); });
     clock.start();
     sampler.start(10000);
     const double cpuStart = processCpuSeconds();

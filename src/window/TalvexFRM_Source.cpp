@@ -1,5 +1,6 @@
 // Choosing the source in Combo_SRC1, and its preview in the output pane.
 #include "TalvexFRM.h"
+#include "WaitCursor.h"
 
 #include "FileErrors.h"
 #include "GenerationRun.h"
@@ -63,15 +64,6 @@ private:
 
     std::function<void()> m_gotFocus;
     std::function<void()> m_lostFocus;
-};
-
-// The wait pointer for the life of the object, restored however the scope is left.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
 // What the preview leaves behind: the pane's text and the count of the last line shown.

@@ -1,6 +1,7 @@
 // The initialisation that CMD_SRC1 runs: claim a slot, load its settings into the controls,
 // prepare the socket and fill the source list.
 #include "TalvexFRM.h"
+#include "WaitCursor.h"
 
 #include "FileListBox.h"
 #include "GenerationRun.h"
@@ -47,15 +48,6 @@ const QString PositionYKey = QStringLiteral("PositionY");
 constexpr double MaxStoredPort = 32000;
 const QString DefaultPort = QStringLiteral("514");
 const QString DefaultHost = QStringLiteral("127.0.0.1");
-
-// The wait pointer for the life of the object, restored however the scope is left.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // A stored position in twips as pixels. Far-out values are clamped so the conversion stays
 // defined; the window manager decides what to make of them.

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QGuiApplication>
+
+// The wait pointer for the life of the object, restored however the scope is left.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
