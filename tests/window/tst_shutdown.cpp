@@ -6,6 +6,7 @@
 #include "TalvexFRM.h"
 #include "TestWorkDir.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -31,6 +32,7 @@ private slots:
     void quitAfterLimitOutcomeWritesNothing();
     void quitDuringRunKeepsEveryLine_data();
     void quitDuringRunKeepsEveryLine();
+    void wholeLifeOfACopy();
     void bannerToggle();
     void companionStartedPerClick();
     void companionMissing();
@@ -220,6 +222,29 @@ void TestShutdown::quitDuringRunKeepsEveryLine() {
     for (const QList<QVariant>& args : produced)
         expected += args.at(1).toByteArray() + "\r\n";
     QCOMPARE(m_dir->read(QStringLiteral("Logs Générés/web.txt")), expected);
+}
+
+void TestShutdown::wholeLifeOfACopy() {
+    // Start, initialise, play, stop, play again, quit: under the sanitizer build this is the
+    // scenario that must end without a leak or a report.
+    QVERIFY(m_dir->write(QStringLiteral("Talvex.ini"), "[Source 1]\r\nDelay=0.2\r\nSourceFile=web\r\n"));
+    auto window = std::make_unique<TalvexFRM>();
+    window->show();
+    initialise(*window);
+    auto* play = window->MMControl1->findChild<QAbstractButton*>(QStringLiteral("Play"));
+    auto* stop = window->MMControl1->findChild<QAbstractButton*>(QStringLiteral("Stop"));
+    play->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window->run()->lineCounter() >= 1, 5000);
+    stop->click();
+    QVERIFY(!window->run()->isRunning());
+    MessageBox::queueAnswer(MessageBox::Answer::Yes);
+    play->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->run()->isRunning(), 10000);
+    QTest::mouseClick(window->CMD_Quitter, Qt::LeftButton);
+    window.reset();
+    QCOMPARE(key(1, "Memory"), QStringLiteral("0"));
+    const QByteArray written = m_dir->read(QStringLiteral("Logs Générés/web.txt"));
+    QVERIFY(written.endsWith("a\r\nb\r\nc\r\n")); // the second run was added to the first
 }
 
 void TestShutdown::bannerToggle() {
