@@ -45,10 +45,10 @@ void WaitTimer::start(qint64 nanoseconds) {
     drain(); // an expiry of the previous start must not be taken for this one
     // A zero it_value would disarm: the shortest wait is one nanosecond.
     const qint64 ns = std::max<qint64>(nanoseconds, 1);
-    itimerspec spec{};
-    spec.it_value.tv_sec = static_cast<time_t>(ns / NsPerSecond);
-    spec.it_value.tv_nsec = static_cast<long>(ns % NsPerSecond);
-    ::timerfd_settime(m_fd, 0, &spec, nullptr);
+    itimerspec due{};
+    due.it_value.tv_sec = static_cast<time_t>(ns / NsPerSecond);
+    due.it_value.tv_nsec = static_cast<long>(ns % NsPerSecond);
+    ::timerfd_settime(m_fd, 0, &due, nullptr);
 }
 
 void WaitTimer::stop() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "GenerationRun.h"
 #include "MediaButtonBar.h"
 #include "TalvexFRM.h"
 

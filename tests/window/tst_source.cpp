@@ -2,6 +2,7 @@
 #include "MessageBox.h"
 #include "Settings.h"
 #include "TalvexFRM.h"
+#include "RobustnessKit.h"
 #include "TestWorkDir.h"
 
 #include <QAbstractItemView>
@@ -107,21 +108,7 @@ QStringList TestSource::paneBlocks() const {
 }
 
 QPair<QList<QByteArray>, qint64> TestSource::reference(const QByteArray& file) {
-    // Lines end at CR or CR LF; a lone LF stays in its line.
-    QList<QByteArray> lines;
-    QByteArray current;
-    for (qsizetype i = 0; i < file.size(); ++i) {
-        if (file.at(i) == '\r') {
-            lines << current;
-            current.clear();
-            if (i + 1 < file.size() && file.at(i + 1) == '\n')
-                ++i;
-        } else {
-            current += file.at(i);
-        }
-    }
-    if (!current.isEmpty())
-        lines << current;
+    const QList<QByteArray> lines = RobustnessKit::sourceLines(file);
 
     QByteArray pane;
     QList<QByteArray> shown;
