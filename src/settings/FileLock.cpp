@@ -8,16 +8,36 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+int FileLock::openLockFile(const QByteArray& path, bool create, bool* notAFile) {
+    *notAFile = false;
+    // O_NOFOLLOW: a link, even a dangling one, is refused rather than followed or created through.
+    // O_NONBLOCK: a pipe planted under the name must not hang the open. O_CLOEXEC: a program
+    // started by this one must not inherit, and so keep, the lock.
+    constexpr int Flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::open(path.constData(), O_RDWR | Flags | (create ? O_CREAT : 0), 0666);
+    if (fd < 0 && errno != ELOOP)
+        fd = ::open(path.constData(), O_RDONLY | Flags); // someone else's, or a read-only file system
+    if (fd < 0) {
+        *notAFile = errno == ELOOP || errno == EISDIR || errno == ENXIO;
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        *notAFile = true;
+        return -1;
+    }
+    return fd;
+}
+
 FileLock::FileLock(const QString& path, int timeoutMs) {
-    const QByteArray native = QFile::encodeName(path);
-    // O_CLOEXEC: a program started by this one must not inherit, and so keep, the lock.
-    m_fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (m_fd < 0)
-        m_fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC); // someone else's lock file
+    bool notAFile = false;
+    m_fd = openLockFile(QFile::encodeName(path), true, &notAFile);
     if (m_fd < 0) {
-        m_state = State::NoLockFile;
+        m_state = notAFile ? State::NotAFile : State::NoLockFile;
         return;
     }
 

@@ -1,16 +1,20 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // An exclusive flock() on a small lock file, held for the life of the object. Used to
 // serialise the read-modify-write of the settings file and the slot scan between processes.
 // The kernel drops the lock when its holder dies, so a crashed copy never leaves it stuck.
+// The lock file is never reached through a symbolic link and must be a regular file: in a shared
+// folder a planted link would otherwise have this program create or lock someone else's file.
 class FileLock {
 public:
     enum class State {
         Locked,
         NoLockFile, // the lock file could not be opened or created (missing or read-only folder)
         TimedOut,   // another process held it for the whole waiting time
+        NotAFile,   // the name is taken by a symbolic link, a folder, a pipe...: never used
     };
 
     static constexpr int DefaultTimeoutMs = 10000;
@@ -22,6 +26,10 @@ public:
 
     State state() const { return m_state; }
     bool isLocked() const { return m_state == State::Locked; }
+
+    // Opens (creating it when asked) a lock or record file by the rules above; -1 when it cannot
+    // be opened, with *notAFile telling whether that is because the name is not a regular file.
+    static int openLockFile(const QByteArray& path, bool create, bool* notAFile);
 
 private:
     int m_fd = -1;

@@ -37,35 +37,32 @@ QString recordPath(const QString& folder, int slot) {
 }
 
 // Whether the path still names the file that fd has open: a record unlinked (released) between
-// our open() and our flock() must not be mistaken for a free one.
+// our open() and our flock() must not be mistaken for a free one. lstat: a link put in its place
+// names another file.
 bool stillNamed(int fd, const QByteArray& path) {
     struct stat opened {};
     struct stat named {};
-    return ::fstat(fd, &opened) == 0 && ::stat(path.constData(), &named) == 0 &&
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.constData(), &named) == 0 &&
            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
-int openRecord(const QByteArray& path, bool create) {
-    // O_CLOEXEC: a program started by this copy must not inherit the record and keep the slot
-    // looking alive after this copy has gone.
-    int fd = ::open(path.constData(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
-    if (fd < 0 && errno == EACCES)
-        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC); // flock() works on any open file
-    return fd;
-}
+enum class Outcome { Taken, Unusable, ClaimedWithRecord, ClaimedWithoutRecord };
 
-enum class Outcome { Taken, ClaimedWithRecord, ClaimedWithoutRecord };
-
-// Decides one slot, holding its record locked in *fd when it can be claimed.
+// Decides one slot, holding its record locked in *fd when it can be claimed. A record name taken
+// by something else than a regular file (a link planted in a shared folder, say) is never opened
+// through, let alone written: the slot is unusable.
 Outcome trySlot(const QByteArray& path, double mark, int* fd) {
     *fd = -1;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const int f = openRecord(path, mark == 0);
+        bool notAFile = false;
+        const int f = FileLock::openLockFile(path, mark == 0, &notAFile);
+        if (notAFile)
+            return Outcome::Unusable;
         if (f < 0) {
             // Free mark and no record can be made here (read-only folder): nobody else can hold
             // one either, so the mark alone decides. A set mark without a record is respected.
             struct stat st {};
-            if (mark == 0 && ::stat(path.constData(), &st) != 0 && errno == ENOENT)
+            if (mark == 0 && ::lstat(path.constData(), &st) != 0 && errno == ENOENT)
                 return Outcome::ClaimedWithoutRecord;
             return Outcome::Taken;
         }
@@ -96,12 +93,16 @@ void writeOwner(int fd) {
 } // namespace
 
 struct InstanceSlots::Private {
+    int lockTimeoutMs = 0;
+    Refusal refusal = Refusal::None;
     int slot = 0;
     int recordFd = -1;
     QByteArray recordPath;
 };
 
-InstanceSlots::InstanceSlots() : d(std::make_unique<Private>()) {}
+InstanceSlots::InstanceSlots(int lockTimeoutMs) : d(std::make_unique<Private>()) {
+    d->lockTimeoutMs = lockTimeoutMs;
+}
 
 InstanceSlots::~InstanceSlots() {
     // The record file stays: with the lock gone it marks the slot as left behind, so the next
@@ -117,17 +118,26 @@ int InstanceSlots::claim() {
     const QString folder = settingsFolder();
     // Serialises whole scans between copies. Without a lock file (read-only folder) nothing can
     // be written there by anyone, so an unlocked scan cannot let two copies spoil a section.
-    const FileLock lock(slotsLockPath(folder));
-    if (lock.state() == FileLock::State::TimedOut)
+    const FileLock lock(slotsLockPath(folder), d->lockTimeoutMs);
+    if (lock.state() == FileLock::State::TimedOut) {
+        d->refusal = Refusal::Busy;
         return 0;
+    }
+    if (lock.state() == FileLock::State::NotAFile) {
+        d->refusal = Refusal::Unusable;
+        return 0;
+    }
 
+    bool anyUnusable = false;
     for (int n = 1; n <= Capacity; ++n) {
         const QString name = sectionName(n);
         const double mark = TextToNumber(Settings::read(name, MemoryKey));
         const QByteArray path = QFile::encodeName(recordPath(folder, n));
         int fd = -1;
         const Outcome outcome = trySlot(path, mark, &fd);
-        if (outcome == Outcome::Taken)
+        if (outcome == Outcome::Unusable)
+            anyUnusable = true;
+        if (outcome == Outcome::Taken || outcome == Outcome::Unusable)
             continue;
         if (fd >= 0)
             writeOwner(fd);
@@ -137,9 +147,17 @@ int InstanceSlots::claim() {
         // Not checked: if Talvex.ini cannot be written, the locked record still keeps the slot
         // ours in every other copy's eyes.
         Settings::write(name, MemoryKey, QStringLiteral("1"));
+        d->refusal = Refusal::None;
         return n;
     }
+    // Twenty copies is the limit only when twenty copies are there.
+    d->refusal = anyUnusable ? Refusal::Unusable : Refusal::AllTaken;
     return 0;
+}
+
+void InstanceSlots::markFree() {
+    if (d->slot > 0)
+        Settings::write(sectionName(d->slot), MemoryKey, QStringLiteral("0"));
 }
 
 void InstanceSlots::release() {
@@ -147,7 +165,7 @@ void InstanceSlots::release() {
         return;
     // Under the scan lock, so no scan sees the record vanish halfway. Even when the lock cannot
     // be had the release goes on: a scan checks a record's identity after locking it.
-    const FileLock lock(slotsLockPath(settingsFolder()));
+    const FileLock lock(slotsLockPath(settingsFolder()), d->lockTimeoutMs);
     Settings::write(sectionName(d->slot), MemoryKey, QStringLiteral("0"));
     if (d->recordFd >= 0) {
         if (stillNamed(d->recordFd, d->recordPath))
@@ -157,6 +175,10 @@ void InstanceSlots::release() {
     d->recordFd = -1;
     d->recordPath.clear();
     d->slot = 0;
+}
+
+InstanceSlots::Refusal InstanceSlots::refusal() const {
+    return d->refusal;
 }
 
 int InstanceSlots::slot() const {

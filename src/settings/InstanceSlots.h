@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileLock.h"
+
 #include <QString>
 
 #include <memory>
@@ -15,16 +17,31 @@ class InstanceSlots {
 public:
     static constexpr int Capacity = 20;
 
-    InstanceSlots();
+    // Why the last claim gave no slot.
+    enum class Refusal {
+        None,
+        AllTaken, // the twenty slots are held
+        Busy,     // another copy held the scan lock for the whole waiting time (hung, say)
+        Unusable, // a lock or record file of this folder is not a regular file (a planted link)
+    };
+
+    // The waiting time for the scan lock; shorter in tests only.
+    explicit InstanceSlots(int lockTimeoutMs = FileLock::DefaultTimeoutMs);
     ~InstanceSlots(); // keeps the ownership record to the end; does NOT write Memory
 
     // Scan for the first free slot and claim it (writes Memory = "1"). If this object already
-    // holds a slot, keeps it and returns it without a new scan. Returns 0 when every slot is taken.
+    // holds a slot, keeps it and returns it without a new scan. Returns 0 when no slot could be
+    // had; refusal() says why.
     int claim();
+    Refusal refusal() const;
+    // Writes Memory = "0" into the held slot but keeps holding it: the ownership record stays
+    // locked, so no other copy claims the slot while this one still writes its last keys there.
+    // release() finishes the job.
+    void markFree();
     // Writes Memory = "0" into the held slot and drops the ownership record. No-op when none held.
     void release();
 
-    int slot() const; // 0 when none is held
+    int slot() const;        // 0 when none is held
     QString section() const; // "Source N", or "" when none is held
 
     static QString sectionName(int slot); // "Source " + N

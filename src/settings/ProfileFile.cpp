@@ -176,11 +176,32 @@ QByteArray lineEndOf(const QByteArray& text) {
     return text.mid(first.end, first.next - first.end);
 }
 
+// A file that starts with a UTF-16 byte-order mark is one that Windows reads as UTF-16. Its 8-bit
+// view is meaningless, and 8-bit text appended to it would be garbage to every other reader, so
+// such a file reads as empty and is never written. Decoding it and writing it back as UTF-16 would
+// keep it usable but gives the file a second format to get right for the sake of a rare case.
+bool isUtf16(const QByteArray& content) {
+    return content.startsWith("\xFF\xFE") || content.startsWith("\xFE\xFF");
+}
+
+// The current text of the file: empty when there is none; false when it exists but cannot be read
+// (which must not be taken for an empty file and replaced).
+bool readCurrent(const QString& path, QByteArray* current) {
+    current->clear();
+    QFile file(path);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    *current = file.readAll();
+    return file.error() == QFileDevice::NoError;
+}
+
 } // namespace
 
 QByteArray ProfileFile::readFromText(const QByteArray& content, const QByteArray& section,
                                      const QByteArray& key, int capacity) {
-    if (capacity <= 1)
+    if (capacity <= 1 || isUtf16(content))
         return {};
     const Location at = locate(content, trimmed(section), trimmed(key));
     if (!at.keyFound)
@@ -202,7 +223,7 @@ QByteArray ProfileFile::writeToText(const QByteArray& content, const QByteArray&
                                     const QByteArray& key, const QByteArray& value) {
     const QByteArray sectionName = trimmed(section);
     const QByteArray keyName = trimmed(key);
-    if (!acceptable(sectionName, keyName, value))
+    if (!acceptable(sectionName, keyName, value) || isUtf16(content))
         return content;
 
     const Location at = locate(content, sectionName, keyName);
@@ -254,6 +275,16 @@ bool ProfileFile::write(const QString& path, const QByteArray& section, const QB
     const QFileInfo info(path);
     if (!QFileInfo(info.absolutePath()).isDir())
         return false; // never create the folder
+
+    // A write that would leave the text as it is has nothing to lose, even when the file could not
+    // be written: a read-only file that already holds the value is not a failure. Deciding on this
+    // unlocked read is sound: it is the outcome of this write made just before any write that is
+    // under way.
+    QByteArray current;
+    if (!readCurrent(path, &current) || isUtf16(current))
+        return false;
+    if (writeToText(current, section, key, value) == current)
+        return true;
     if (info.exists() && !info.isWritable())
         return false; // a read-only settings file is left alone (and no lock file appears)
 
@@ -261,20 +292,12 @@ bool ProfileFile::write(const QString& path, const QByteArray& section, const QB
     const FileLock lock(info.absoluteFilePath() + QStringLiteral(".lock"));
     if (!lock.isLocked())
         return false;
-
-    QByteArray current;
-    QFile file(path);
-    if (file.exists()) {
-        // A file that exists but cannot be read must not be replaced by one built from nothing.
-        if (!file.open(QIODevice::ReadOnly))
-            return false;
-        current = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return false;
-        file.close();
-    }
+    if (!readCurrent(path, &current) || isUtf16(current))
+        return false;
 
     const QByteArray text = writeToText(current, section, key, value);
+    if (text == current)
+        return true;
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         return false;

@@ -471,6 +471,28 @@ QString TalvexFRM::settingsNotWritableMessage(int languageOffset) {
                      "de Talvex.");
 }
 
+QString TalvexFRM::warningTitle(int languageOffset) {
+    return languageOffset == 1 ? QStringLiteral("Warning") : QStringLiteral("Avertissement");
+}
+
+QString TalvexFRM::slotsUnavailableMessage(InstanceSlots::Refusal refusal, int languageOffset) {
+    if (refusal == InstanceSlots::Refusal::Busy) {
+        return languageOffset == 1
+                   ? QStringLiteral("The settings file Talvex.ini is busy: another copy of Talvex has "
+                                    "held it for more than 10 seconds. Press the button again to retry.")
+                   : QStringLiteral("Le fichier de param\u00e8tres Talvex.ini est occup\u00e9 : une autre "
+                                    "copie de Talvex le retient depuis plus de 10 secondes. Appuyez de "
+                                    "nouveau sur le bouton pour r\u00e9essayer.");
+    }
+    return languageOffset == 1
+               ? QStringLiteral(
+                     "Talvex cannot use this folder: one of its lock files (Talvex.ini.slots.lock, "
+                     "Talvex.slot<N>.lock) is not a regular file. Remove it and try again.")
+               : QStringLiteral("Talvex ne peut pas utiliser ce dossier : l'un de ses fichiers de verrou "
+                                "(Talvex.ini.slots.lock, Talvex.slot<N>.lock) n'est pas un fichier "
+                                "ordinaire. Supprimez-le et r\u00e9essayez.");
+}
+
 void TalvexFRM::settingsWriteFailed() {
     // Once per copy, and not while it closes: the values still apply in memory, the operator only
     // needs to know that they will not come back at the next start.
@@ -480,7 +502,7 @@ void TalvexFRM::settingsWriteFailed() {
     // From the event loop: the failed write may be the slot claim's, which holds the lock that
     // other copies scan under and must not wait on the operator.
     QTimer::singleShot(0, this, [this] {
-        MessageBox::show(this, MessageBox::Icon::Warning, lookup(55),
+        MessageBox::show(this, MessageBox::Icon::Warning, warningTitle(m_languageOffset),
                          settingsNotWritableMessage(m_languageOffset), MessageBox::Buttons::Ok);
     });
 }

@@ -47,6 +47,10 @@ public:
     static QString helpMessage(bool fileMissing, int languageOffset);
     // Said once per copy when Talvex.ini cannot be written.
     static QString settingsNotWritableMessage(int languageOffset);
+    // Title of the program's own warnings that are not in the string table.
+    static QString warningTitle(int languageOffset);
+    // Said when CMD_SRC1 cannot have a slot for another reason than the twenty-copies limit.
+    static QString slotsUnavailableMessage(InstanceSlots::Refusal refusal, int languageOffset);
 
     // Language switch: L 0 French, 1 English. Relabels the 17 translated captions and stores the
     // choice as Language in section Settings.
@@ -225,6 +229,7 @@ private:
     void selectOption(QRadioButton* option, void (TalvexFRM::*handler)());
     void setLoopBox(bool checked);
     void limitOutcome();
+    void slotsUnavailable(InstanceSlots::Refusal refusal);
     // The controls that a chosen source unlocks, in the order they are enabled.
     QList<QWidget*> parameterControls() const;
     void setOuterHeightTwips(int twips);

@@ -14,7 +14,10 @@
 
 void TalvexFRM::CMD_Quitter_Click() {
     m_run->requestQuit();
-    m_slots.release();
+    // Memory goes to "0" now, but the slot stays this copy's until the teardown: the unload still
+    // writes the position into its section, and a copy that claimed the slot in between would
+    // find its own section overwritten.
+    m_slots.markFree();
     close(); // runs the unload
 }
 
@@ -45,8 +48,8 @@ void TalvexFRM::TalvexFRM_Terminate() {
     m_terminated = true;
     if (m_run)
         m_run->requestQuit();
-    // After Quit this finds the slot already released and writes nothing: by then another copy
-    // may have claimed the slot, and a second "0" would free it under that copy.
+    // After Quit this is the second "0", which changes nothing; the slot is still held until here,
+    // so no other copy can have claimed it meanwhile.
     m_slots.release();
 }
 

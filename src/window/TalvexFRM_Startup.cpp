@@ -97,6 +97,18 @@ void TalvexFRM::setupStartup() {
 }
 
 void TalvexFRM::CMD_SRC1_Click() {
+    // The slot before anything else: a copy that cannot have one now (the settings file busy)
+    // keeps its window as it was, and another press tries again. A copy that already holds one
+    // keeps it: scanning again would leave that slot marked with nobody to release it.
+    const int slot = m_slots.claim();
+    if (slot == 0) {
+        if (m_slots.refusal() == InstanceSlots::Refusal::AllTaken)
+            limitOutcome();
+        else
+            slotsUnavailable(m_slots.refusal());
+        return;
+    }
+
     // 1. Reset.
     m_run->setPauseFlag(0);
     clearEcho();
@@ -105,13 +117,6 @@ void TalvexFRM::CMD_SRC1_Click() {
     Combo_SRC1->clear();
     Combo_SRC1->clearEditText();
 
-    // 2. Slot. A copy that already holds one keeps it: scanning again would leave that slot
-    // marked with nobody to release it.
-    const int slot = m_slots.claim();
-    if (slot == 0) {
-        limitOutcome();
-        return;
-    }
     m_instanceSlot = slot;
     m_slotSection = m_slots.section();
 
@@ -237,6 +242,11 @@ void TalvexFRM::limitOutcome() {
                      MessageBox::Buttons::Ok);
     m_run->requestQuit();
     close();
+}
+
+void TalvexFRM::slotsUnavailable(InstanceSlots::Refusal refusal) {
+    MessageBox::show(this, MessageBox::Icon::Warning, warningTitle(m_languageOffset),
+                     slotsUnavailableMessage(refusal, m_languageOffset), MessageBox::Buttons::Ok);
 }
 
 void TalvexFRM::setFieldText(QLineEdit* field, const QString& text) {

@@ -1,5 +1,5 @@
-#include "Permissions.h"
 #include "InstanceSlots.h"
+#include "Permissions.h"
 #include "ProfileFile.h"
 #include "Settings.h"
 
@@ -39,11 +39,13 @@ bool permissionsIgnored() {
 // A copy of the program in its own process, as far as slots go.
 class Child {
 public:
-    Child() {
+    explicit Child(const QStringList& arguments = {}) {
         m_process.setWorkingDirectory(QDir::currentPath());
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(SlotChild);
+        m_process.start(SlotChild, arguments);
     }
+    // For a child started with "hold <lock file>": whether it has the lock.
+    bool held() { return readLine() == "held"; }
     ~Child() {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
@@ -113,6 +115,9 @@ private slots:
     void readOnlySettingsFileStillExclusive();
     void startedProgramsDoNotKeepTheSlot();
     void removedWorkingDirectory();
+    void busyScanLockIsNotTheLimit();
+    void lockFileLinksAreNeverFollowed_data();
+    void lockFileLinksAreNeverFollowed();
 
     void twentyChildrenTwentySlots();
     void killedChildSlotIsReclaimed();
@@ -258,6 +263,7 @@ void TestInstanceSlots::allTakenWritesNothing() {
     const QByteArray before = fileBytes(Settings::path());
     InstanceSlots slots_;
     QCOMPARE(slots_.claim(), 0); // never beyond slot 20
+    QCOMPARE(slots_.refusal(), InstanceSlots::Refusal::AllTaken);
     QCOMPARE(slots_.slot(), 0);
     QCOMPARE(slots_.section(), QString());
     QCOMPARE(fileBytes(Settings::path()), before);
@@ -334,6 +340,60 @@ void TestInstanceSlots::removedWorkingDirectory() {
     QCOMPARE(slots_.slot(), 0);
     const QStringList atRoot = QDir(QStringLiteral("/")).entryList({QStringLiteral("Talvex*")}, QDir::Files);
     QVERIFY2(atRoot.isEmpty(), qPrintable(atRoot.join(QLatin1Char(' '))));
+}
+
+void TestInstanceSlots::busyScanLockIsNotTheLimit() {
+    // A copy hung while it holds the scan lock: the wait ends, and it is not the twenty-copies limit.
+    Child hung({QStringLiteral("hold"), QStringLiteral("Talvex.ini.slots.lock")});
+    QVERIFY(hung.held());
+    InstanceSlots slots_(300);
+    QCOMPARE(slots_.claim(), 0);
+    QCOMPARE(slots_.refusal(), InstanceSlots::Refusal::Busy);
+    QVERIFY(!QFile::exists(Settings::path()));
+    QVERIFY(hung.release());
+    QCOMPARE(slots_.claim(), 1); // a second try, once the lock is free
+    QCOMPARE(slots_.refusal(), InstanceSlots::Refusal::None);
+}
+
+void TestInstanceSlots::lockFileLinksAreNeverFollowed_data() {
+    // A link planted under a lock or record name, to a file of the user's (or to none yet).
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("targetExists");
+    QTest::addColumn<int>("expected"); // the slot a copy gets
+    QTest::addColumn<bool>("markWritten");
+    QTest::newRow("slot record") << "Talvex.slot1.lock" << true << 2 << true;
+    QTest::newRow("slot record, dangling") << "Talvex.slot1.lock" << false << 2 << true;
+    QTest::newRow("settings lock") << "Talvex.ini.lock" << true << 1 << false;
+    QTest::newRow("settings lock, dangling") << "Talvex.ini.lock" << false << 1 << false;
+    QTest::newRow("scan lock") << "Talvex.ini.slots.lock" << true << 0 << false;
+}
+
+void TestInstanceSlots::lockFileLinksAreNeverFollowed() {
+    QFETCH(QString, name);
+    QFETCH(bool, targetExists);
+    QFETCH(int, expected);
+    QFETCH(bool, markWritten);
+    const QString target = m_dir->filePath(QStringLiteral("victim.txt"));
+    if (targetExists) {
+        QFile victim(target);
+        QVERIFY(victim.open(QIODevice::WriteOnly));
+        QCOMPARE(victim.write("ABCDEFGHIJ"), qint64(10));
+    }
+    QVERIFY(QFile::link(target, name));
+
+    InstanceSlots slots_;
+    QCOMPARE(slots_.claim(), expected);
+    if (expected == 0)
+        QCOMPARE(slots_.refusal(), InstanceSlots::Refusal::Unusable);
+    QCOMPARE(memory(expected), markWritten ? QStringLiteral("1") : QString());
+    Settings::write(QStringLiteral("Source 1"), QStringLiteral("Delay"), QStringLiteral("5"));
+    slots_.release();
+
+    QVERIFY(QFileInfo(name).isSymLink());
+    if (targetExists)
+        QCOMPARE(fileBytes(target), QByteArray("ABCDEFGHIJ"));
+    else
+        QVERIFY(!QFile::exists(target));
 }
 
 void TestInstanceSlots::twentyChildrenTwentySlots() {

@@ -52,6 +52,8 @@ private slots:
     void rewriteSameValueKeepsBytes();
     void unreadableFile();
     void readOnlyFile();
+    void utf16File_data();
+    void utf16File();
     void readOnlyFolder();
     void missingFolder();
     void pathIsAFolder();
@@ -207,7 +209,8 @@ void TestProfileFile::readRules_data() {
                                      << QByteArray("v");
     QTest::newRow("UTF-8 byte-order mark")
         << QByteArray("\xef\xbb\xbf[S]\r\nk=v\r\n") << QByteArray("S") << QByteArray("k") << QByteArray("v");
-    QTest::newRow("binary bytes") << QByteArray("\xff\xfe\x80[S]\r\n[S]\r\nk=\x90\xff\r\n") << QByteArray("S")
+    // Not first: FF FE first would be a UTF-16 file (utf16File).
+    QTest::newRow("binary bytes") << QByteArray("\x80\xff\xfe[S]\r\n[S]\r\nk=\x90\xff\r\n") << QByteArray("S")
                                   << QByteArray("k") << QByteArray("\x90\xff");
 }
 
@@ -468,9 +471,36 @@ void TestProfileFile::readOnlyFile() {
     QCOMPARE(ProfileFile::read(QStringLiteral("Talvex.ini"), "S", "k"), QByteArray("v"));
     QVERIFY(!ProfileFile::write(QStringLiteral("Talvex.ini"), "S", "k", "new"));
     QVERIFY(!ProfileFile::write(QStringLiteral("Talvex.ini"), "T", "k", "new"));
+    // Writing what the file already holds loses nothing: not a failure.
+    QVERIFY(ProfileFile::write(QStringLiteral("Talvex.ini"), "s", "K", "v"));
     QCOMPARE(fileBytes(QStringLiteral("Talvex.ini")), content);
     QCOMPARE(QFile::permissions(QStringLiteral("Talvex.ini")) & QFileDevice::WriteOwner,
              QFileDevice::Permissions());
+}
+
+void TestProfileFile::utf16File_data() {
+    // What Windows reads as UTF-16 is neither read as 8-bit text nor appended to.
+    const QByteArray text("[S]\r\nk=v\r\n");
+    QByteArray little("\xFF\xFE");
+    QByteArray big("\xFE\xFF");
+    for (char c : text) {
+        little += QByteArray(1, c) + '\0';
+        big += QByteArray(1, '\0') + c;
+    }
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("little-endian") << little;
+    QTest::newRow("big-endian") << big;
+    QTest::newRow("8-bit text already appended") << little + text;
+}
+
+void TestProfileFile::utf16File() {
+    QFETCH(QByteArray, content);
+    QVERIFY(putFile(QStringLiteral("Talvex.ini"), content));
+    QCOMPARE(ProfileFile::read(QStringLiteral("Talvex.ini"), "S", "k"), QByteArray());
+    QVERIFY(!ProfileFile::write(QStringLiteral("Talvex.ini"), "S", "k", "v"));
+    QVERIFY(!ProfileFile::write(QStringLiteral("Talvex.ini"), "T", "n", "1"));
+    QCOMPARE(ProfileFile::writeToText(content, "T", "n", "1"), content);
+    QCOMPARE(fileBytes(QStringLiteral("Talvex.ini")), content);
 }
 
 void TestProfileFile::readOnlyFolder() {

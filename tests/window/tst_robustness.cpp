@@ -51,6 +51,7 @@ private slots:
     void hugeSourceLine();
     void outputFolder_data();
     void outputFolder();
+    void settingsNoticeOnlyForALostChange();
     void readOnlyOutputFile_data();
     void readOnlyOutputFile();
     void unusableHost_data();
@@ -143,6 +144,8 @@ void TestRobustness::settingsFile_data() {
     QTest::newRow("10 MB") << "large";
     QTest::newRow("UTF-8 byte-order mark") << "bom";
     QTest::newRow("NUL bytes") << "nul";
+    QTest::newRow("UTF-16 little-endian") << "utf16le";
+    QTest::newRow("UTF-16 big-endian") << "utf16be";
 }
 
 void TestRobustness::settingsFile() {
@@ -157,7 +160,9 @@ void TestRobustness::settingsFile() {
     QByteArray kept;   // the bytes that every later write must leave in place
     std::unique_ptr<ModeGuard> readOnly;
     const bool locked = kind == QLatin1String("read-only") || kind == QLatin1String("mode 000");
-    const bool unreadable = kind == QLatin1String("mode 000") || kind == QLatin1String("folder");
+    // A UTF-16 file is Windows' own: read as nothing and never written, so never corrupted.
+    const bool utf16 = kind.startsWith(QLatin1String("utf16"));
+    const bool unreadable = kind == QLatin1String("mode 000") || kind == QLatin1String("folder") || utf16;
     if (locked) {
         if (!permissionsEnforced())
             QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
@@ -184,6 +189,11 @@ void TestRobustness::settingsFile() {
         const char junk[] = "[Source 1]\r\n\0\0junk\0=\0\r\nNote=a\0b\r\n";
         kept = QByteArray(junk, sizeof junk - 1);
         before = kept + base.mid(base.indexOf('\n') + 1) + QByteArray("\0\0\0", 3);
+    } else if (utf16) {
+        const bool little = kind == QLatin1String("utf16le");
+        before = little ? "\xFF\xFE" : "\xFE\xFF";
+        for (const char c : "[Settings]\r\nLanguage=2\r\n" + base)
+            before += little ? QByteArray(1, c) + '\0' : QByteArray(1, '\0') + c;
     }
     if (kind != QLatin1String("folder"))
         writeIni(before);
@@ -236,7 +246,7 @@ void TestRobustness::settingsFile() {
     QVERIFY(!window.LBL_Err->isVisible());
 
     // A file that cannot be written is said once; a healthy one is never mentioned.
-    const bool unwritable = locked || kind == QLatin1String("folder");
+    const bool unwritable = locked || kind == QLatin1String("folder") || utf16;
     QCOMPARE(boxTexts().count(settingsNotice()) +
                  boxTexts().count(QStringLiteral("The settings file Talvex.ini cannot be written: changed "
                                                  "settings will not be kept after Talvex closes.")),
@@ -246,8 +256,9 @@ void TestRobustness::settingsFile() {
     QVERIFY(!window.isVisible());
 
     // Nothing that was there is lost.
-    if (locked) {
-        readOnly->restore();
+    if (locked || utf16) {
+        if (readOnly)
+            readOnly->restore();
         QCOMPARE(m_dir->read(QStringLiteral("Talvex.ini")), before);
     } else if (kind == QLatin1String("folder")) {
         QVERIFY(QFileInfo(iniPath).isDir());
@@ -629,6 +640,42 @@ void TestRobustness::outputFolder() {
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
     QCOMPARE(output(QStringLiteral("x")), QByteArray("x1\r\nx2\r\n"));
     QCOMPARE(boxTexts(), QStringList{completion(QStringLiteral("x"))});
+}
+
+void TestRobustness::settingsNoticeOnlyForALostChange() {
+    if (!permissionsEnforced())
+        QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
+    const QString iniPath = m_dir->filePath(QStringLiteral("Talvex.ini"));
+    writeIni("[Settings]\r\nLanguage=2\r\n");
+    auto readOnly = std::make_unique<ModeGuard>(iniPath, 0444);
+    QVERIFY(readOnly->applied());
+
+    // The English start writes the "2" that is already there: nothing is lost, nothing is said.
+    TalvexFRM window;
+    activate(window);
+    QCOMPARE(window.CMD_Quitter->text(), QStringLiteral("Exit"));
+    QCoreApplication::processEvents();
+    QCOMPARE(MessageBox::shown().size(), 0);
+
+    readOnly->restore(); // a slot and a stored delay first, so that only the changes below are at stake
+    initialise(window);
+    QCOMPARE(key("Delay"), QStringLiteral("10"));
+    readOnly = std::make_unique<ModeGuard>(iniPath, 0444);
+    QVERIFY(readOnly->applied());
+    MessageBox::clearShown();
+
+    window.TXT_delay1->setText(QStringLiteral("25"));
+    QTRY_COMPARE(MessageBox::shown().size(), 1);
+    const MessageBox::Record notice = MessageBox::shown().constFirst();
+    QCOMPARE(notice.icon, MessageBox::Icon::Warning);
+    QCOMPARE(notice.title, QStringLiteral("Warning"));
+    QCOMPARE(notice.text, QStringLiteral("The settings file Talvex.ini cannot be written: changed settings "
+                                         "will not be kept after Talvex closes."));
+    window.TXT_delay1->setText(QStringLiteral("30"));
+    QCoreApplication::processEvents();
+    QCOMPARE(MessageBox::shown().size(), 1); // once per copy
+    QCOMPARE(window.TXT_delay1->text(), QStringLiteral("30"));
+    QCOMPARE(key("Delay"), QStringLiteral("10"));
 }
 
 void TestRobustness::readOnlyOutputFile_data() {

@@ -9,10 +9,34 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
+#include <utility>
+
+namespace {
+
+// Runs its action once, when the window is asked to close: after Quit has written Memory = "0"
+// and before the unload writes the position.
+class AtClose : public QObject {
+public:
+    explicit AtClose(std::function<void()> action) : m_action(std::move(action)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Close && m_action)
+            std::exchange(m_action, nullptr)();
+        return false;
+    }
+
+private:
+    std::function<void()> m_action;
+};
+
+} // namespace
 
 // The ends of a copy: which keys Quit, the close box and the teardown write, and what they leave
 // alone; the banner toggle; the companion program.
@@ -25,6 +49,7 @@ private slots:
     void cleanup();
 
     void quitFromSlot3ComesBackInPlace();
+    void quitKeepsTheSlotUntilItsLastWrite();
     void endsWithoutPosition_data();
     void endsWithoutPosition();
     void closeBoxReleasesAtTeardown();
@@ -41,9 +66,7 @@ private:
     static QString key(int slot, const char* name) {
         return Settings::read(QStringLiteral("Source %1").arg(slot), QString::fromLatin1(name));
     }
-    static void initialise(TalvexFRM& window) {
-        QTest::mouseClick(window.CMD_SRC1, Qt::LeftButton);
-    }
+    static void initialise(TalvexFRM& window) { QTest::mouseClick(window.CMD_SRC1, Qt::LeftButton); }
 
     std::unique_ptr<TestWorkDir> m_dir;
 };
@@ -98,6 +121,50 @@ void TestShutdown::quitFromSlot3ComesBackInPlace() {
     QCOMPARE(again.frameGeometry().topLeft(), placed);
 }
 
+void TestShutdown::quitKeepsTheSlotUntilItsLastWrite() {
+    QVERIFY(m_dir->write(QStringLiteral("Talvex.ini"), "[Source 1]\r\nDelay=5\r\nSourceFile=web\r\n"));
+    // Another copy of the program, started the moment this one's Memory reads "0".
+    QProcess other;
+    other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QString markSeen;
+    int otherSlot = -1;
+    AtClose startOther([&] {
+        markSeen = key(1, "Memory");
+        other.start(QCoreApplication::applicationDirPath() + QStringLiteral("/talvex_copy"), {m_dir->path()});
+        QDeadlineTimer deadline(60000);
+        while (otherSlot < 0 && !deadline.hasExpired() && other.waitForReadyRead(1000)) {
+            while (other.canReadLine()) {
+                const QByteArray line = other.readLine().trimmed();
+                if (line.startsWith("slot "))
+                    otherSlot = line.mid(5).toInt();
+            }
+        }
+    });
+    QPoint placed;
+    {
+        TalvexFRM window;
+        window.show();
+        initialise(window);
+        QCOMPARE(window.instanceSlot(), 1);
+        window.move(300, 200);
+        placed = window.frameGeometry().topLeft();
+        window.installEventFilter(&startOther);
+        QTest::mouseClick(window.CMD_Quitter, Qt::LeftButton);
+        QVERIFY(!window.isVisible());
+    }
+    QCOMPARE(markSeen, QStringLiteral("0"));
+    // The quitting copy still held its slot: the other one went on to slot 2, and the position
+    // landed in the quitting copy's own section.
+    QCOMPARE(otherSlot, 2);
+    QCOMPARE(key(1, "PositionX"), QString::number(placed.x() * 15));
+    QCOMPARE(key(1, "PositionY"), QString::number(placed.y() * 15));
+    QCOMPARE(key(1, "Memory"), QStringLiteral("0"));
+    QCOMPARE(key(2, "PositionX"), QString());
+    other.write("quit\n");
+    QVERIFY(other.waitForFinished(30000));
+    QCOMPARE(key(2, "Memory"), QStringLiteral("0"));
+}
+
 void TestShutdown::endsWithoutPosition_data() {
     QTest::addColumn<bool>("minimised");
     QTest::addColumn<bool>("english");
@@ -126,8 +193,8 @@ void TestShutdown::endsWithoutPosition() {
         QCOMPARE(window.instanceSlot(), 1);
         QCOMPARE(window.languageOffset(), english ? 1 : 0);
         if (!sourceStored)
-            QCOMPARE(window.Combo_SRC1->currentText(), english ? QStringLiteral("Your Choice...")
-                                                               : QStringLiteral("Votre Choix..."));
+            QCOMPARE(window.Combo_SRC1->currentText(),
+                     english ? QStringLiteral("Your Choice...") : QStringLiteral("Votre Choix..."));
         window.move(600, 450);
         if (minimised)
             window.showMinimized();
@@ -281,7 +348,8 @@ void TestShutdown::companionStartedPerClick() {
     QTest::mouseClick(window.CMD_Quenby, Qt::LeftButton);
     qputenv("PATH", oldPath);
 
-    QTRY_COMPARE_WITH_TIMEOUT(m_dir->read(QStringLiteral("starts.txt")), QByteArray("started\nstarted\n"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_dir->read(QStringLiteral("starts.txt")), QByteArray("started\nstarted\n"),
+                              10000);
     QVERIFY(MessageBox::shown().isEmpty());
 }
 

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QNetworkDatagram>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -59,6 +60,8 @@ private slots:
     void unusableRandomSource();
     void limitOutcome_data();
     void limitOutcome();
+    void slotsUnavailable_data();
+    void slotsUnavailable();
     void socketGoesToTheStoredDestination();
 
 private:
@@ -510,6 +513,82 @@ void TestStartup::limitOutcome() {
     QCOMPARE(w.instanceSlot(), 0);
     QVERIFY(w.slotSection().isEmpty());
     QCOMPARE(m_dir->read(QStringLiteral("Talvex.ini")), ini);
+}
+
+void TestStartup::slotsUnavailable_data() {
+    QTest::addColumn<QByteArray>("language");
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("busy, French")
+        << QByteArray("1") << "busy"
+        << "Avertissement"
+        << "Le fichier de param\u00e8tres Talvex.ini est occup\u00e9 : une autre copie de Talvex le "
+           "retient depuis plus de 10 secondes. Appuyez de nouveau sur le bouton pour r\u00e9essayer.";
+    QTest::newRow("busy, English") << QByteArray("2") << "busy"
+                                   << "Warning"
+                                   << "The settings file Talvex.ini is busy: another copy of Talvex has held "
+                                      "it for more than 10 seconds. Press the button again to retry.";
+    QTest::newRow("planted link") << QByteArray("2") << "link"
+                                  << "Warning"
+                                  << "Talvex cannot use this folder: one of its lock files "
+                                     "(Talvex.ini.slots.lock, Talvex.slot<N>.lock) is not a regular file. "
+                                     "Remove it and try again.";
+}
+
+void TestStartup::slotsUnavailable() {
+    QFETCH(QByteArray, language);
+    QFETCH(QString, cause);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    const QString lockName = QStringLiteral("Talvex.ini.slots.lock");
+    const QByteArray ini =
+        "[Settings]\r\nLanguage=" + language + "\r\n[Source 1]\r\nDelay=5\r\nSourceFile=web\r\n";
+    QVERIFY(m_dir->write(QStringLiteral("Talvex.ini"), ini));
+    // A copy hung while it holds the lock that slot scans run under, or a link planted in its place.
+    QProcess hung;
+    if (cause == QLatin1String("busy")) {
+        hung.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        hung.start(QStringLiteral(SLOT_CHILD), {QStringLiteral("hold"), m_dir->filePath(lockName)});
+        QVERIFY(hung.waitForReadyRead(30000));
+        QCOMPARE(hung.readLine().trimmed(), QByteArray("held"));
+    } else {
+        QVERIFY(m_dir->write(QStringLiteral("victim.txt"), "ABCDEFGHIJ"));
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("victim.txt")), lockName));
+    }
+
+    TalvexFRM w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QString choice = w.Combo_SRC1->currentText();
+    w.CMD_SRC1->click();
+    QCOMPARE(MessageBox::shown().size(), 1);
+    const MessageBox::Record box = MessageBox::shown().at(0);
+    QCOMPARE(box.title, title);
+    QCOMPARE(box.text, text);
+    QCOMPARE(box.icon, MessageBox::Icon::Warning);
+    QCOMPARE(box.buttons, MessageBox::Buttons::Ok);
+    // Not the limit: the window stays as it was, without a slot, and nothing is written.
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.run()->quitRequest(), 0);
+    QCOMPARE(w.instanceSlot(), 0);
+    QVERIFY(w.CMD_SRC1->isEnabled());
+    QCOMPARE(w.Combo_SRC1->currentText(), choice);
+    QCOMPARE(m_dir->read(QStringLiteral("Talvex.ini")), ini);
+
+    if (cause == QLatin1String("busy")) {
+        hung.write("release\n");
+        QVERIFY(hung.waitForFinished(30000));
+    } else {
+        QCOMPARE(m_dir->read(QStringLiteral("victim.txt")), QByteArray("ABCDEFGHIJ"));
+        QVERIFY(QFile::remove(lockName));
+    }
+    // A second press, once the cause is gone, starts the copy.
+    MessageBox::clearShown();
+    w.CMD_SRC1->click();
+    QCOMPARE(w.instanceSlot(), 1);
+    QCOMPARE(w.Combo_SRC1->currentText(), QStringLiteral("web"));
+    QVERIFY(MessageBox::shown().isEmpty());
 }
 
 void TestStartup::socketGoesToTheStoredDestination() {
