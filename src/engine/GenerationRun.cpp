@@ -32,6 +32,10 @@ constexpr int StrGenerationDone = 51; // 151/152
 
 constexpr qint64 MaxLineCounter = std::numeric_limits<qint32>::max();
 constexpr qint64 WakeMarginNs = 300 * 1000;
+// Lines without any wait go out in bursts of at most this many, or this long, between two
+// turns of the event loop.
+constexpr int BurstMaxLines = 1024;
+constexpr qint64 BurstSliceNs = 2 * 1000 * 1000;
 } // namespace
 
 struct GenerationRun::Private {
@@ -62,6 +66,8 @@ struct GenerationRun::Private {
     bool running = false;
     bool passStart = false; // no end-of-source test made yet in this pass of the source
     AfterWait afterWait = AfterWait::Produce;
+    bool inBurst = false;
+    bool burstNext = false; // a line without wait is due and the burst may take it
 
     WaitTimer timer;
     QElapsedTimer clock;
@@ -79,6 +85,7 @@ struct GenerationRun::Private {
     void armWait(AfterWait next);
     void scheduleRest();
     void onTimeout();
+    void runBurst();
     void waitEnded();
     bool produce();
     void endOfSource(bool emptyPass);
@@ -212,6 +219,12 @@ void GenerationRun::Private::armWait(AfterWait next) {
     const double delayNs = std::min(delay * 1e9, 1e18);
     this->delayNs = static_cast<qint64>(std::ceil(delayNs));
     dueNs = clock.nsecsElapsed() + this->delayNs;
+    // With no wait at all (a delay of 0, which only the command line gives), a pass through the
+    // event loop per line would cost more than the line itself: the burst running takes it.
+    if (inBurst && this->delayNs == 0 && next == AfterWait::Produce) {
+        burstNext = true;
+        return;
+    }
     scheduleRest();
 }
 
@@ -237,7 +250,24 @@ void GenerationRun::Private::onTimeout() {
         openSource();
         return;
     }
-    waitEnded();
+    runBurst();
+}
+
+void GenerationRun::Private::runBurst() {
+    // One line, or with a delay of 0 as many as follow each other within a slice; then the event
+    // loop has its turn, so Stop and the other handlers are seen within a few milliseconds.
+    inBurst = true;
+    const qint64 sliceEnd = clock.nsecsElapsed() + BurstSliceNs;
+    int lines = 0;
+    do {
+        burstNext = false;
+        waitEnded();
+    } while (burstNext && running && ++lines < BurstMaxLines && clock.nsecsElapsed() < sliceEnd);
+    inBurst = false;
+    if (burstNext && running) {
+        burstNext = false;
+        scheduleRest();
+    }
 }
 
 // ---- after the wait ----------------------------------------------------------------------------
