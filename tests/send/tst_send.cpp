@@ -47,6 +47,8 @@ private slots:
     void exitStatus();
     void sigtermDuringFileRun();
     void helpAndVersion();
+    void progressOnATerminal_data();
+    void progressOnATerminal();
 
 private:
     Result send(const QStringList& args, const QByteArray& input = QByteArray(), int timeoutMs = 30000);
@@ -107,6 +109,7 @@ void TestSend::bytesUnchanged() {
     QCOMPARE(r.status, 0);
     QCOMPARE(r.out, QByteArray()); // nothing on standard output unless --echo
     QVERIFY2(r.err.contains("5 lines") && r.err.contains("end of source"), r.err.constData());
+    QVERIFY(!r.err.contains('\r')); // no progress line when standard error is not a terminal
     const QList<QByteArray> expected = OddBytesSource::lines();
     if (toFile)
         QCOMPARE(readFile(QStringLiteral("out.txt")), crlfLines(expected));
@@ -381,6 +384,32 @@ void TestSend::helpAndVersion() {
     const Result version = send({QStringLiteral("-v")});
     QCOMPARE(version.status, 0);
     QCOMPARE(version.out, QByteArray("talvex-send 1.2\n"));
+}
+
+void TestSend::progressOnATerminal_data() {
+    QTest::addColumn<bool>("quiet");
+    QTest::newRow("progress line") << false;
+    QTest::newRow("--quiet") << true;
+}
+
+void TestSend::progressOnATerminal() {
+    QFETCH(bool, quiet);
+    if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+        QSKIP("no script(1) to give the program a terminal");
+    QVERIFY(writeFile(QStringLiteral("abc.txt"), Abc));
+    // script(1) runs the command on a pseudo-terminal and copies what it shows.
+    const QString command = QStringLiteral("%1 -d 0.3 -o out.txt abc.txt%2")
+                                .arg(QStringLiteral(TALVEX_SEND), quiet ? QStringLiteral(" -q") : QString());
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(QStringLiteral("script"), {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
+                                             command, QStringLiteral("/dev/null")});
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitCode(), 0);
+    const QByteArray shown = process.readAllStandardOutput();
+    QVERIFY2(shown.contains("3 lines in") && shown.contains("end of source"), shown.constData());
+    // Refreshed in place: each refresh goes back to the start of the line and clears it.
+    QCOMPARE(shown.contains("lines/s), 0 errors\x1b[K"), !quiet);
 }
 
 QTEST_GUILESS_MAIN(TestSend)
