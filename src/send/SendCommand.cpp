@@ -174,11 +174,14 @@ void SendCommand::stopWith(Ending ending) {
 QString SendCommand::progressText() const {
     const double seconds = m_clock.isValid() ? double(m_clock.nsecsElapsed()) / 1e9 : 0;
     const double rate = seconds > 0 ? double(m_lines) / seconds : 0;
-    return QStringLiteral("%1 lines in %2 s (%3 lines/s), %4 errors")
+    const int errors = m_host->failed() || m_ending == Ending::EchoFailed ? 1 : 0;
+    return QStringLiteral("%1 %2 in %3 s (%4 lines/s), %5 %6")
         .arg(m_lines)
+        .arg(m_lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
         .arg(seconds, 0, 'f', 1)
         .arg(rate, 0, 'f', 0)
-        .arg(m_host->failed() ? 1 : 0);
+        .arg(errors)
+        .arg(errors == 1 ? QStringLiteral("error") : QStringLiteral("errors"));
 }
 
 void SendCommand::showProgress() {
