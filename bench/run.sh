@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release (build-bench/) and runs them all, printing one table.
 # Takes about two minutes; the machine should be otherwise idle for meaningful pacing figures.
-# Usage: bench/run.sh [pacing|waitcost|rate|scale|window-rate|window-memory|window-soak ...]
+# Usage: bench/run.sh [pacing|waitcost|rate|scale|window-rate|window-memory|window-soak|send-rate|send-pacing ...]
 # window-soak (not run by default) lasts TALVEX_SOAK_SECONDS, 600 unless set.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,6 +11,12 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DTALVEX_BUILD_TESTS=OFF -DTALVEX_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" -j2 --target talvex_bench >/dev/null
 
+# talvex-send is measured as a child process, as scripts run it.
+send_bench=""
+if cmake --build "$build" -j2 --target talvex_bench_send >/dev/null 2>&1; then
+  send_bench="$build/bench/talvex_bench_send"
+fi
+
 # The window benchmarks need the window library; without it their rows say so.
 window_bench=""
 if cmake --build "$build" -j2 --target talvex_bench_window >/dev/null 2>&1; then
@@ -18,7 +24,7 @@ if cmake --build "$build" -j2 --target talvex_bench_window >/dev/null 2>&1; then
 fi
 
 selected=("$@")
-[ ${#selected[@]} -eq 0 ] && selected=(pacing waitcost rate scale window-rate window-memory)
+[ ${#selected[@]} -eq 0 ] && selected=(pacing waitcost rate scale window-rate window-memory send-rate send-pacing)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -40,6 +46,13 @@ for what in "${selected[@]}"; do
         fi
       else
         (cd "$work" && "$window_bench" "${what#window-}" "${TALVEX_SOAK_SECONDS:-600}") | grep '^ROW|' >>"$rows" || true
+      fi
+      ;;
+    send-*)
+      if [ -z "$send_bench" ]; then
+        echo "ROW|$what|talvex-send|not built|-|not run" >>"$rows"
+      else
+        (cd "$work" && "$send_bench" "${what#send-}") | grep '^ROW|' >>"$rows" || true
       fi
       ;;
     *)

@@ -5,7 +5,7 @@ set -euo pipefail
 
 mode=${1:-run}
 pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-      libqt6network6 libqt6widgets6 qt6-qpa-plugins fonts-dejavu-core xvfb xauth)
+      libqt6network6 libqt6widgets6 qt6-qpa-plugins fonts-dejavu-core xvfb xauth pandoc)
 if [ "$mode" = test ]; then
   pkgs+=(rsyslog dpkg-dev file clang libclang-rt-14-dev)
 fi

@@ -32,6 +32,10 @@ constexpr int StrGenerationDone = 51; // 151/152
 
 constexpr qint64 MaxLineCounter = std::numeric_limits<qint32>::max();
 constexpr qint64 WakeMarginNs = 300 * 1000;
+// Lines without any wait go out in bursts of at most this many, or this long, between two
+// turns of the event loop.
+constexpr int BurstMaxLines = 1024;
+constexpr qint64 BurstSliceNs = 2 * 1000 * 1000;
 } // namespace
 
 struct GenerationRun::Private {
@@ -53,6 +57,7 @@ struct GenerationRun::Private {
 
     QString sourceName;
     QString sourcePath;
+    QString outputPath;
     SourceReader source;
     LineIndex index;
     FileSink output;
@@ -61,6 +66,8 @@ struct GenerationRun::Private {
     bool running = false;
     bool passStart = false; // no end-of-source test made yet in this pass of the source
     AfterWait afterWait = AfterWait::Produce;
+    bool inBurst = false;
+    bool burstNext = false; // a line without wait is due and the burst may take it
 
     WaitTimer timer;
     QElapsedTimer clock;
@@ -70,13 +77,15 @@ struct GenerationRun::Private {
     QString text(int n) const { return StringTable::lookup(n, host->languageOffset()); }
     bool randomMode() const { return generationType != 0; }
 
-    void freshStart(const QString& delayText);
+    void start(double delay);
+    void freshStart(double delay);
     bool prepareOutput();
     void openSource();
     void cycle();
     void armWait(AfterWait next);
     void scheduleRest();
     void onTimeout();
+    void runBurst();
     void waitEnded();
     bool produce();
     void endOfSource(bool emptyPass);
@@ -87,12 +96,34 @@ struct GenerationRun::Private {
 
 // ---- the Play press --------------------------------------------------------------------------
 
-void GenerationRun::Private::freshStart(const QString& delayText) {
+void GenerationRun::Private::start(double delay) {
+    // A stopped run has ended before Play is enabled again; a quitting program starts nothing.
+    if (running || quitRequest == 1)
+        return;
+    running = true;
+    // Lock what would change the run's inputs.
+    host->setRunButtons(false, true, true);
+    host->setControlsEnabled(RunHost::AllLocked, false);
+    if (!running)
+        return;
+    // Play after a Stop during a pause ends here, through the stop branch, starting nothing.
+    if (pauseFlag == 1) {
+        pauseFlag = 0;
+        if (stopRequest == 1) {
+            waitEnded();
+            return;
+        }
+        // Only a Stop can leave the flag set between runs; without one, start as usual.
+    }
+    freshStart(delay);
+}
+
+void GenerationRun::Private::freshStart(double delay) {
     // A fresh run: no stop pending, an empty pane, the counter from 0, the delay taken now.
     stopRequest = 0;
     host->clearEcho();
     lineCounter = 0;
-    workingDelay = TextToNumber(delayText);
+    workingDelay = delay;
     // Whatever a halted run left open is let go: this run starts from the top of its files.
     source.close();
     index.clear();
@@ -100,14 +131,13 @@ void GenerationRun::Private::freshStart(const QString& delayText) {
     // The output file, with the add-or-replace question when it exists.
     if (outputChoice == 0 && !prepareOutput())
         return;
-    sourcePath = GenerationRun::sourcePath(sourceName);
     openSource();
 }
 
 bool GenerationRun::Private::prepareOutput() {
-    const QString path = GenerationRun::outputPath(sourceName);
+    const QString& path = outputPath;
     output.close(); // a file left open by a failed run is closed by the probe
-    if (!QFileInfo(GenerationRun::outputFolder()).isDir()) {
+    if (!QFileInfo(QFileInfo(path).path()).isDir()) {
         fail(FileErrors::pathNotFound(path));
         return false;
     }
@@ -189,6 +219,12 @@ void GenerationRun::Private::armWait(AfterWait next) {
     const double delayNs = std::min(delay * 1e9, 1e18);
     this->delayNs = static_cast<qint64>(std::ceil(delayNs));
     dueNs = clock.nsecsElapsed() + this->delayNs;
+    // With no wait at all (a delay of 0, which only the command line gives), a pass through the
+    // event loop per line would cost more than the line itself: the burst running takes it.
+    if (inBurst && this->delayNs == 0 && next == AfterWait::Produce) {
+        burstNext = true;
+        return;
+    }
     scheduleRest();
 }
 
@@ -214,7 +250,24 @@ void GenerationRun::Private::onTimeout() {
         openSource();
         return;
     }
-    waitEnded();
+    runBurst();
+}
+
+void GenerationRun::Private::runBurst() {
+    // One line, or with a delay of 0 as many as follow each other within a slice; then the event
+    // loop has its turn, so Stop and the other handlers are seen within a few milliseconds.
+    inBurst = true;
+    const qint64 sliceEnd = clock.nsecsElapsed() + BurstSliceNs;
+    int lines = 0;
+    do {
+        burstNext = false;
+        waitEnded();
+    } while (burstNext && running && ++lines < BurstMaxLines && clock.nsecsElapsed() < sliceEnd);
+    inBurst = false;
+    if (burstNext && running) {
+        burstNext = false;
+        scheduleRest();
+    }
 }
 
 // ---- after the wait ----------------------------------------------------------------------------
@@ -406,26 +459,21 @@ bool GenerationRun::isRunning() const {
 }
 
 void GenerationRun::play(const QString& sourceName, const QString& delayText) {
-    // A stopped run has ended before Play is enabled again; a quitting program starts nothing.
+    if (d->running || d->quitRequest == 1)
+        return; // the paths of a run going on stay as they are
+    d->sourceName = sourceName;
+    d->sourcePath = sourcePath(sourceName);
+    d->outputPath = outputPath(sourceName);
+    d->start(TextToNumber(delayText));
+}
+
+void GenerationRun::playFile(const QString& sourcePath, const QString& outputPath, double delaySeconds) {
     if (d->running || d->quitRequest == 1)
         return;
-    d->running = true;
-    // Lock what would change the run's inputs.
-    d->host->setRunButtons(false, true, true);
-    d->host->setControlsEnabled(RunHost::AllLocked, false);
-    if (!d->running)
-        return;
-    // Play after a Stop during a pause ends here, through the stop branch, starting nothing.
-    if (d->pauseFlag == 1) {
-        d->pauseFlag = 0;
-        if (d->stopRequest == 1) {
-            d->waitEnded();
-            return;
-        }
-        // Only a Stop can leave the flag set between runs; without one, start as usual.
-    }
-    d->sourceName = sourceName;
-    d->freshStart(delayText);
+    d->sourceName = QFileInfo(sourcePath).completeBaseName();
+    d->sourcePath = sourcePath;
+    d->outputPath = outputPath;
+    d->start(delaySeconds);
 }
 
 void GenerationRun::pause() {

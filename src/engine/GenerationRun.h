@@ -49,8 +49,12 @@ public:
 
     // Handlers.
     void play(const QString& sourceName, const QString& delayText); // Play click
-    void pause();                                                   // Pause click
-    void stop();                                                    // Stop click
+    // The same run on a source and an output named by their paths (the command line's Play):
+    // `sourcePath` read, `outputPath` written in file mode, `delaySeconds` before each line
+    // (0 or less: no wait). The texts of the question and the completion name the source's file.
+    void playFile(const QString& sourcePath, const QString& outputPath, double delaySeconds);
+    void pause();       // Pause click
+    void stop();        // Stop click
     void requestQuit(); // Quit button / window close: no further line; output file closed
 
 signals:

@@ -4,7 +4,7 @@
 
 namespace {
 std::mt19937_64& generator() {
-    static std::mt19937_64 engine(0x54414C5645581201ULL);
+    static std::mt19937_64 engine(RandomFraction::DefaultSeed);
     return engine;
 }
 } // namespace
@@ -19,4 +19,8 @@ qint64 RandomFraction::below(qint64 n) {
     const qint64 k = static_cast<qint64>(static_cast<double>(n) * next());
     // n * r can round up to n for n beyond 2^53; keep the draw inside the range.
     return k < n ? k : n - 1;
+}
+
+void RandomFraction::setSeed(quint64 seed) {
+    generator().seed(seed);
 }

@@ -7,8 +7,13 @@
 // so a run can be reproduced.
 class RandomFraction {
 public:
+    // The sequence every program start draws unless told otherwise.
+    static constexpr quint64 DefaultSeed = 0x54414C5645581201ULL;
+
     // A fraction in [0, 1) with 53 random bits.
     static double next();
     // A whole number uniformly in [0, n), n > 0: floor(n * next()).
     static qint64 below(qint64 n);
+    // Starts the sequence `seed` from its beginning (the command line's --seed).
+    static void setSeed(quint64 seed);
 };

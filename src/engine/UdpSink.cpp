@@ -82,7 +82,7 @@ bool UdpSink::bind(quint16 localPort) {
                           localPort);
 }
 
-RunError UdpSink::send(const QByteArray& payload) {
+RunError UdpSink::destinationError() const {
     if (m_address.isNull()) {
         return RunError::make(
             RunError::DestinationUnusable,
@@ -93,6 +93,12 @@ RunError UdpSink::send(const QByteArray& payload) {
         return RunError::make(RunError::DestinationUnusable,
                               QStringLiteral("Destination unusable: port %1 is out of range").arg(m_port));
     }
+    return RunError::none();
+}
+
+RunError UdpSink::send(const QByteArray& payload) {
+    if (const RunError unusable = destinationError(); unusable.isError())
+        return unusable;
     if (payload.size() > maxPayload()) {
         return RunError::make(
             RunError::DatagramTooLong,

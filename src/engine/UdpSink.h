@@ -26,6 +26,8 @@ public:
     void setRemotePort(qint32 port);
     bool bind(quint16 localPort = 0);
 
+    // Why a send to the current destination cannot be made (DestinationUnusable), or none.
+    RunError destinationError() const;
     // One datagram whose payload is exactly `payload` (an empty payload sends an empty datagram).
     RunError send(const QByteArray& payload);
 

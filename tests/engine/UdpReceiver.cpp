@@ -7,13 +7,14 @@
 #include <unistd.h>
 
 namespace {
-int boundLoopbackSocket(quint16* port) {
+int boundLoopbackSocket(quint16* port, quint16 wanted = 0) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(wanted);
     socklen_t length = sizeof address;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
@@ -25,8 +26,14 @@ int boundLoopbackSocket(quint16* port) {
 }
 } // namespace
 
-UdpReceiver::UdpReceiver() {
-    m_fd = boundLoopbackSocket(&m_port);
+UdpReceiver::UdpReceiver(quint16 highestPort) {
+    if (highestPort == 0) {
+        m_fd = boundLoopbackSocket(&m_port);
+    } else {
+        // Spread over the range by process id, so parallel tests rarely try the same ports.
+        for (int port = 20000 + int(::getpid() % 5000); m_fd < 0 && port <= highestPort; port += 7)
+            m_fd = boundLoopbackSocket(&m_port, quint16(port));
+    }
     if (m_fd >= 0) {
         int size = 8 * 1024 * 1024;
         ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);

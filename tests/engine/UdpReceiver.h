@@ -7,7 +7,9 @@
 // (empty datagrams included), with a large receive buffer so nothing is dropped.
 class UdpReceiver {
 public:
-    UdpReceiver();
+    // On a system-chosen port, or with `highestPort`, on a port at most that high (settings
+    // that keep only ports up to 32000 can then name it).
+    explicit UdpReceiver(quint16 highestPort = 0);
     ~UdpReceiver();
     UdpReceiver(const UdpReceiver&) = delete;
     UdpReceiver& operator=(const UdpReceiver&) = delete;

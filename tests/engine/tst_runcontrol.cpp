@@ -53,6 +53,7 @@ private slots:
     void noWaitEndsEarly();
     void emptySourceLoops_data();
     void emptySourceLoops();
+    void zeroDelayLeavesRoomForStop();
 
 private:
     std::unique_ptr<WorkDir> m_dir;
@@ -320,6 +321,20 @@ void TestRunControl::emptySourceLoops() {
     run.stop();
     QVERIFY(!run.isRunning());
     QCOMPARE(host.buttons(), QStringLiteral("100"));
+}
+
+void TestRunControl::zeroDelayLeavesRoomForStop() {
+    // Without any wait the lines come in bursts; between two of them the event loop still runs
+    // the other handlers, so a Stop from a timer ends an endless run, and its file is whole.
+    m_run->setLoopFlag(1);
+    QTimer::singleShot(100, m_run.get(), [this] { m_run->stop(); });
+    m_run->playFile(SourcePath, QStringLiteral("out.txt"), 0);
+    QVERIFY(waitForEnd(*m_run, 10000));
+    QCOMPARE(m_host->errorCount, 0);
+    const QByteArray out = readFile(QStringLiteral("out.txt"));
+    QVERIFY(out.size() > 3 * 3);
+    QVERIFY(out.startsWith("a\r\nb\r\nc\r\na\r\n"));
+    QVERIFY(out.endsWith("\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestRunControl)

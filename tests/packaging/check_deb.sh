@@ -12,7 +12,8 @@ echo "package: $(basename "$deb")"
 
 fail=0
 contents=$(dpkg-deb -c "$deb" | sed -E 's/^([^ ]+ +){5}//')
-for f in ./usr/bin/talvex ./usr/share/applications/talvex.desktop \
+for f in ./usr/bin/talvex ./usr/bin/talvex-send ./usr/share/man/man1/talvex-send.1 \
+         ./usr/share/applications/talvex.desktop \
          ./usr/share/icons/hicolor/64x64/apps/talvex.png \
          ./usr/share/icons/hicolor/scalable/apps/talvex.svg \
          "./usr/share/talvex/examples/Logs Source/web.txt"; do
@@ -33,5 +34,10 @@ desk="$out/root/usr/share/applications/talvex.desktop"
 grep -qx 'Exec=talvex' "$desk" || { echo "desktop entry: wrong Exec"; fail=1; }
 grep -qx 'Icon=talvex' "$desk" || { echo "desktop entry: wrong Icon"; fail=1; }
 file "$out/root/usr/bin/talvex" | grep -q 'ELF 64-bit' || { echo "not an executable"; fail=1; }
+
+# The command-line sender must run where no display libraries are installed.
+needed=$(objdump -p "$out/root/usr/bin/talvex-send" | awk '$1 == "NEEDED" { print $2 }')
+grep -q '^libQt6Network' <<<"$needed" || { echo "talvex-send: not linked to Qt Network"; fail=1; }
+if grep -Eq '^libQt6(Gui|Widgets)' <<<"$needed"; then echo "talvex-send links Qt Gui or Widgets"; fail=1; fi
 
 exit $fail

@@ -1,6 +1,7 @@
 #include "GenerationRun.h"
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
+#include "OddBytesSource.h"
 #include "PictureBox.h"
 #include "Settings.h"
 #include "TalvexFRM.h"
@@ -71,12 +72,9 @@ void TestWindowRun::cleanup() {
 void TestWindowRun::udpRunBytesAndCompletion() {
     UdpReceiver receiver;
     QVERIFY(receiver.isBound());
-    const QByteArray syslog37 = "<34>Oct 11 22:14:15 host su: failed x";
+    const QByteArray syslog37 = OddBytesSource::syslog37();
     QCOMPARE(syslog37.size(), 37);
-    const QByteArray latin1 = "<13>Dec  7 caf\xe9 \x80\xff\xfe end";
-    const QByteArray withLf = "first half\nsecond half";
-    QVERIFY(m_dir->write(QStringLiteral("Logs Source/mix.txt"),
-                         syslog37 + "\r\n" + latin1 + "\r" + withLf + "\r\n\r\nlast without end"));
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/mix.txt"), OddBytesSource::file()));
     writeIni("[Source 1]\r\nDelay=0.01\r\nSyslogFile=1\r\nHostIP=127.0.0.1\r\nUDP_Port_Syslog=" +
              QByteArray::number(receiver.port()) + "\r\nSourceFile=mix\r\n");
     TalvexFRM window;
@@ -86,7 +84,7 @@ void TestWindowRun::udpRunBytesAndCompletion() {
     button(window, "Play")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
 
-    const QList<QByteArray> expected{syslog37, latin1, withLf, QByteArray(), "last without end"};
+    const QList<QByteArray> expected = OddBytesSource::lines();
     QTRY_COMPARE_WITH_TIMEOUT(receiver.take().size(), expected.size(), 5000);
     QCOMPARE(receiver.take(), expected);
 
@@ -114,8 +112,8 @@ void TestWindowRun::destinationIsTheInitialisedOne() {
     UdpReceiver second;
     QVERIFY(first.isBound() && second.isBound());
     QVERIFY(m_dir->write(QStringLiteral("Logs Source/one.txt"), "only line\r\n"));
-    writeIni("[Source 1]\r\nDelay=0.01\r\nSyslogFile=1\r\nUDP_Port_Syslog=" + QByteArray::number(first.port()) +
-             "\r\nSourceFile=one\r\n");
+    writeIni("[Source 1]\r\nDelay=0.01\r\nSyslogFile=1\r\nUDP_Port_Syslog=" +
+             QByteArray::number(first.port()) + "\r\nSourceFile=one\r\n");
     TalvexFRM window;
     window.show();
     initialise(window);
@@ -253,7 +251,8 @@ void TestWindowRun::languageSwitchDuringRun() {
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lines: 4"));
     QCOMPARE(MessageBox::shown().last().title, QStringLiteral("File"));
-    QCOMPARE(MessageBox::shown().last().text, QStringLiteral("The file generation of web.txt is done.\r\n\r\n"));
+    QCOMPARE(MessageBox::shown().last().text,
+             QStringLiteral("The file generation of web.txt is done.\r\n\r\n"));
 }
 
 void TestWindowRun::bannerDuringRun() {

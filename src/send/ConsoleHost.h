@@ -1,0 +1,43 @@
+#pragma once
+
+#include "RunHost.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdio>
+
+// The run's host on a terminal: no buttons, no boxes. The add-or-replace question is answered
+// by --append, the completion message marks the end of the source, the error display is kept
+// for standard error, and the echo goes to standard output when asked for.
+class ConsoleHost : public RunHost {
+public:
+    explicit ConsoleHost(bool append, bool echo, bool flushEachLine)
+        : m_append(append), m_echo(echo), m_flushEachLine(flushEachLine) {}
+
+    int languageOffset() const override { return 1; } // English, as the command line speaks
+    void setRunButtons(bool, bool, bool) override {}
+    void setControlsEnabled(int, bool) override {}
+    void clearEcho() override {}
+    void echoLine(const QByteArray& line) override;
+    void setLineCountCaption(const QString&) override {}
+    void showError(const QString& errorCaption, const QString& titleCaption) override;
+    bool askYesNo(const QString&, const QString&) override { return m_append; }
+    void showInformation(const QString&, const QString&) override { m_completed = true; }
+    void restoreNormalWindow() override {}
+
+    bool completed() const { return m_completed; }
+    bool failed() const { return !m_error.isEmpty(); }
+    QString error() const { return m_error; } // "Err: <number> : <description>"
+    // Standard output could not take the echo (closed pipe, full disk).
+    bool echoFailed() const { return m_echoFailed; }
+    void flushEcho();
+
+private:
+    bool m_append = false;
+    bool m_echo = false;
+    bool m_flushEachLine = false;
+    bool m_completed = false;
+    bool m_echoFailed = false;
+    QString m_error;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What talvex-send was asked to do: its command line checked and, with --slot, completed from
+// that slot of ./Talvex.ini. Options given on the command line win over the slot's values.
+struct SendOptions {
+    enum class Action { Run, Help, Version, Error };
+
+    QString source;      // a path, or "-" for standard input
+    QString outputPath;  // empty for UDP output
+    bool append = false; // add to the output file instead of starting it anew
+    QString host = QStringLiteral("127.0.0.1");
+    int port = 514;
+    double delay = 1; // seconds before each line; 0 for none
+    bool random = false;
+    quint64 seed = 0; // the window's sequence unless --seed
+    bool loop = false;
+    qint64 count = 0;    // stop after this many lines; 0 for no limit
+    double duration = 0; // stop after this many seconds; 0 for no limit
+    int slot = 0;
+    bool quiet = false;
+    bool echo = false;
+
+    bool toFile() const { return !outputPath.isEmpty(); }
+
+    // Parses `arguments` (the program name first). For Help and Version, `text` is what to print
+    // on standard output; for Error, the message for standard error.
+    static Action parse(const QStringList& arguments, SendOptions* options, QString* text);
+
+    // "HOST:PORT", "[IPv6]:PORT", or a host alone (port 514). False with `error` set otherwise.
+    static bool parseDestination(const QString& text, QString* host, int* port, QString* error);
+};

@@ -1,0 +1,416 @@
+#include "EngineTestKit.h"
+#include "OddBytesSource.h"
+#include "RandomFraction.h"
+#include "UdpReceiver.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+
+using namespace EngineTestKit;
+
+namespace {
+struct Result {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Three lines, so loops and counts show where they cut.
+const QByteArray Abc = "a\r\nb\r\nc\r\n";
+} // namespace
+
+// talvex-send as scripts use it: a child process with arguments, standard input, an exit
+// status, standard output and standard error; its lines checked where they land.
+class TestSend : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void bytesUnchanged_data();
+    void bytesUnchanged();
+    void fileStartedAnewOrAppended_data();
+    void fileStartedAnewOrAppended();
+    void pacingFromTheClock();
+    void randomMatchesTheWindow_data();
+    void randomMatchesTheWindow();
+    void loopWithCount();
+    void durationEndsTheRun();
+    void slotFromHandWrittenIni_data();
+    void slotFromHandWrittenIni();
+    void exitStatus_data();
+    void exitStatus();
+    void sigtermDuringFileRun();
+    void helpAndVersion();
+    void progressOnATerminal_data();
+    void progressOnATerminal();
+
+private:
+    Result send(const QStringList& args, const QByteArray& input = QByteArray(), int timeoutMs = 30000);
+    std::unique_ptr<WorkDir> m_dir;
+};
+
+void TestSend::init() {
+    m_dir = std::make_unique<WorkDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestSend::cleanup() {
+    m_dir.reset();
+}
+
+Result TestSend::send(const QStringList& args, const QByteArray& input, int timeoutMs) {
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(QStringLiteral(TALVEX_SEND), args);
+    if (!process.waitForStarted())
+        return {};
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    Result r;
+    r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    r.out = process.readAllStandardOutput();
+    r.err = process.readAllStandardError();
+    return r;
+}
+
+void TestSend::bytesUnchanged_data() {
+    QTest::addColumn<bool>("toFile");
+    QTest::addColumn<bool>("fromStdin");
+    QTest::newRow("file to UDP") << false << false;
+    QTest::newRow("file to file") << true << false;
+    QTest::newRow("standard input to UDP") << false << true;
+    QTest::newRow("standard input to file") << true << true;
+}
+
+void TestSend::bytesUnchanged() {
+    QFETCH(bool, toFile);
+    QFETCH(bool, fromStdin);
+    QVERIFY(writeFile(QStringLiteral("odd.txt"), OddBytesSource::file()));
+    UdpReceiver receiver;
+    QVERIFY(receiver.isValid());
+    QStringList args{QStringLiteral("-d"), QStringLiteral("0.001")};
+    args << (toFile
+                 ? QStringList{QStringLiteral("-o"), QStringLiteral("out.txt")}
+                 : QStringList{QStringLiteral("--to"), QStringLiteral("127.0.0.1:%1").arg(receiver.port())});
+    args << (fromStdin ? QStringLiteral("-") : QStringLiteral("odd.txt"));
+    const Result r = send(args, fromStdin ? OddBytesSource::file() : QByteArray());
+
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.out, QByteArray()); // nothing on standard output unless --echo
+    QVERIFY2(r.err.contains("5 lines") && r.err.contains("end of source"), r.err.constData());
+    QVERIFY(!r.err.contains('\r')); // no progress line when standard error is not a terminal
+    const QList<QByteArray> expected = OddBytesSource::lines();
+    if (toFile)
+        QCOMPARE(readFile(QStringLiteral("out.txt")), crlfLines(expected));
+    else
+        QCOMPARE(receiver.receive(int(expected.size())), expected);
+}
+
+void TestSend::fileStartedAnewOrAppended_data() {
+    QTest::addColumn<bool>("append");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("started anew") << false << Abc;
+    QTest::newRow("--append") << true << QByteArray("old\r\n" + Abc);
+}
+
+void TestSend::fileStartedAnewOrAppended() {
+    QFETCH(bool, append);
+    QFETCH(QByteArray, expected);
+    QVERIFY(writeFile(QStringLiteral("abc.txt"), Abc));
+    QVERIFY(writeFile(QStringLiteral("out.txt"), "old\r\n"));
+    QStringList args{QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("-o"),
+                     QStringLiteral("out.txt"), QStringLiteral("abc.txt")};
+    if (append)
+        args << QStringLiteral("--append");
+    QCOMPARE(send(args).status, 0);
+    QCOMPARE(readFile(QStringLiteral("out.txt")), expected);
+}
+
+void TestSend::pacingFromTheClock() {
+    // The first line one delay after the start, each next one a delay after the last; loosely,
+    // as a busy machine may be late but never early.
+    QVERIFY(writeFile(QStringLiteral("abc.txt"), Abc));
+    UdpReceiver receiver;
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    QElapsedTimer clock;
+    clock.start();
+    process.start(QStringLiteral(TALVEX_SEND),
+                  {QStringLiteral("-d"), QStringLiteral("0.3"), QStringLiteral("-q"), QStringLiteral("-t"),
+                   QStringLiteral("127.0.0.1:%1").arg(receiver.port()), QStringLiteral("abc.txt")});
+    QList<qint64> arrivals;
+    for (int i = 0; i < 3; ++i) {
+        if (receiver.receive(1, 10000).size() == 1)
+            arrivals << clock.elapsed();
+    }
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(arrivals.size(), 3);
+    QVERIFY2(arrivals[0] >= 300, QByteArray::number(arrivals[0]).constData());
+    QVERIFY(arrivals[1] - arrivals[0] >= 280);
+    QVERIFY(arrivals[2] - arrivals[1] >= 280);
+}
+
+void TestSend::randomMatchesTheWindow_data() {
+    QTest::addColumn<QStringList>("seedArgs");
+    QTest::addColumn<bool>("sameAsWindow");
+    QTest::newRow("no seed") << QStringList() << true;
+    QTest::newRow("the window's seed")
+        << QStringList{QStringLiteral("--seed"), QString::number(RandomFraction::DefaultSeed)} << true;
+    QTest::newRow("the window's seed in hexadecimal")
+        << QStringList{QStringLiteral("--seed"),
+                       QStringLiteral("0x") + QString::number(RandomFraction::DefaultSeed, 16)}
+        << true;
+    QTest::newRow("another seed") << QStringList{QStringLiteral("--seed"), QStringLiteral("1")} << false;
+}
+
+void TestSend::randomMatchesTheWindow() {
+    QFETCH(QStringList, seedArgs);
+    QFETCH(bool, sameAsWindow);
+    QByteArray source;
+    for (int i = 0; i < 50; ++i)
+        source += "line " + QByteArray::number(i) + "\r\n";
+    QVERIFY(writeFile(QStringLiteral("Logs Source/web.txt"), source));
+    const int draws = 30;
+
+    // The window's first random run of a program start, in a process of its own.
+    QProcess window;
+    window.start(QStringLiteral(RANDOM_RUN_HELPER),
+                 {m_dir->path(), QStringLiteral("web"), QString::number(draws)});
+    QVERIFY(window.waitForFinished(30000));
+    QCOMPARE(window.exitCode(), 0);
+    QList<QByteArray> windowLines;
+    for (const QByteArray& hex : window.readAllStandardOutput().split('\n')) {
+        if (!hex.isEmpty())
+            windowLines << QByteArray::fromHex(hex);
+    }
+    QCOMPARE(windowLines.size(), draws);
+
+    const Result r = send(QStringList{QStringLiteral("-r"), QStringLiteral("-d"), QStringLiteral("0"),
+                                      QStringLiteral("-n"), QString::number(draws), QStringLiteral("--echo"),
+                                      QStringLiteral("-o"), QStringLiteral("out.txt"),
+                                      QStringLiteral("Logs Source/web.txt")} +
+                          seedArgs);
+    QCOMPARE(r.status, 0);
+    QVERIFY(r.out.endsWith('\n'));
+    QCOMPARE(readFile(QStringLiteral("out.txt")), crlfLines(r.out.chopped(1).split('\n')));
+    QCOMPARE(r.out.chopped(1).split('\n') == windowLines, sameAsWindow);
+}
+
+void TestSend::loopWithCount() {
+    QVERIFY(writeFile(QStringLiteral("abc.txt"), Abc));
+    const Result r = send({QStringLiteral("-l"), QStringLiteral("-n"), QStringLiteral("7"),
+                           QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("-o"),
+                           QStringLiteral("out.txt"), QStringLiteral("abc.txt")});
+    QCOMPARE(r.status, 0);
+    QVERIFY2(r.err.contains("7 lines") && r.err.contains("count reached"), r.err.constData());
+    QCOMPARE(readFile(QStringLiteral("out.txt")), crlfLines({"a", "b", "c", "a", "b", "c", "a"}));
+}
+
+void TestSend::durationEndsTheRun() {
+    // A looping run that only the duration can end.
+    QVERIFY(writeFile(QStringLiteral("abc.txt"), Abc));
+    const Result r = send({QStringLiteral("-l"), QStringLiteral("-d"), QStringLiteral("0.05"),
+                           QStringLiteral("--duration"), QStringLiteral("0.5"), QStringLiteral("-o"),
+                           QStringLiteral("out.txt"), QStringLiteral("abc.txt")});
+    QCOMPARE(r.status, 0);
+    QVERIFY2(r.err.contains("duration reached"), r.err.constData());
+    const QByteArray out = readFile(QStringLiteral("out.txt"));
+    QVERIFY(out.endsWith("\r\n"));
+    QVERIFY(!out.isEmpty());
+    // At most one line per delay.
+    QVERIFY2(out.count('\n') <= 10, out.constData());
+}
+
+void TestSend::slotFromHandWrittenIni_data() {
+    QTest::addColumn<bool>("udp");
+    QTest::newRow("slot with UDP output") << true;
+    QTest::newRow("slot with file output") << false;
+}
+
+void TestSend::slotFromHandWrittenIni() {
+    QFETCH(bool, udp);
+    QVERIFY(writeFile(QStringLiteral("Logs Source/odd.txt"), OddBytesSource::file()));
+    UdpReceiver receiver(32000);
+    QVERIFY(receiver.isValid());
+    // Slot 1 is taken by a copy and points elsewhere; slot 2, written by hand, is the one read.
+    const QByteArray ini = "; written by hand\r\n[Settings]\r\nLanguage=2\r\n"
+                           "[Source 1]\r\nMemory=1\r\nSourceFile=none\r\nSyslogFile=1\r\nHostIP=127.0.0.1\r\n"
+                           "UDP_Port_Syslog=9\r\n"
+                           "[ source 2 ]\r\n  delay = 0.01\r\nGenerationType=0\r\nLoop=0\r\nSyslogFile=" +
+                           QByteArray(udp ? "1" : "0") + "\r\nHostIP=127.0.0.1  \r\nUDP_Port_Syslog=" +
+                           QByteArray::number(receiver.port()) + "\r\nSourceFile=odd\n";
+    QVERIFY(writeFile(QStringLiteral("Talvex.ini"), ini));
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
+
+    const Result r = send({QStringLiteral("--slot"), QStringLiteral("2")});
+    QVERIFY2(r.status == 0, r.err.constData());
+    const QList<QByteArray> expected = OddBytesSource::lines();
+    if (udp)
+        QCOMPARE(receiver.receive(int(expected.size())), expected);
+    else
+        QCOMPARE(readFile(QStringLiteral("Logs Générés/odd.txt")), crlfLines(expected));
+    // Read only: the file as it was, and no lock or record file beside it.
+    QCOMPARE(readFile(QStringLiteral("Talvex.ini")), ini);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), before);
+}
+
+void TestSend::exitStatus_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("message");
+    const QString to = QStringLiteral("--to");
+    const QString abc = QStringLiteral("abc.txt");
+    const QString fast = QStringLiteral("--delay=0");
+    QTest::newRow("played to the end")
+        << QStringList{fast, QStringLiteral("-o"), QStringLiteral("o.txt"), abc} << 0
+        << QByteArray("end of source");
+    // Bad usage: nothing is sent.
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--bogus"), abc} << 2
+                                    << QByteArray("Unknown option 'bogus'");
+    QTest::newRow("no source") << QStringList{fast} << 2 << QByteArray("no SOURCE");
+    QTest::newRow("two sources") << QStringList{abc, abc} << 2 << QByteArray("one SOURCE only");
+    QTest::newRow("delay not a number") << QStringList{QStringLiteral("-d"), QStringLiteral("abc"), abc} << 2
+                                        << QByteArray("--delay takes a number");
+    QTest::newRow("negative delay") << QStringList{QStringLiteral("--delay=-1"), abc} << 2
+                                    << QByteArray("--delay takes a number");
+    QTest::newRow("count 0") << QStringList{QStringLiteral("-n"), QStringLiteral("0"), abc} << 2
+                             << QByteArray("--count takes");
+    QTest::newRow("duration 0") << QStringList{QStringLiteral("--duration"), QStringLiteral("0"), abc} << 2
+                                << QByteArray("--duration takes");
+    QTest::newRow("bad seed") << QStringList{QStringLiteral("--seed"), QStringLiteral("-5"), abc} << 2
+                              << QByteArray("--seed takes");
+    QTest::newRow("two outputs") << QStringList{to, QStringLiteral("127.0.0.1:514"), QStringLiteral("-o"),
+                                                QStringLiteral("o.txt"), abc}
+                                 << 2 << QByteArray("exclude each other");
+    QTest::newRow("--append without a file")
+        << QStringList{QStringLiteral("--append"), abc} << 2 << QByteArray("--append only applies");
+    QTest::newRow("output is the source")
+        << QStringList{QStringLiteral("-o"), abc, abc} << 2 << QByteArray("is the source itself");
+    QTest::newRow("slot out of range") << QStringList{QStringLiteral("-s"), QStringLiteral("21")} << 2
+                                       << QByteArray("--slot takes a number from 1 to 20");
+    QTest::newRow("slot without Talvex.ini")
+        << QStringList{QStringLiteral("-s"), QStringLiteral("1")} << 2 << QByteArray("no Talvex.ini");
+    // Bad hosts.
+    QTest::newRow("name that cannot resolve") << QStringList{to, QStringLiteral("nowhere.invalid:514"), abc}
+                                              << 2 << QByteArray("Err: 10049 : Destination unusable");
+    QTest::newRow("port 0") << QStringList{to, QStringLiteral("127.0.0.1:0"), abc} << 2
+                            << QByteArray("port \"0\" is not a number from 1 to 65535");
+    QTest::newRow("port too large") << QStringList{to, QStringLiteral("127.0.0.1:65536"), abc} << 2
+                                    << QByteArray("from 1 to 65535");
+    QTest::newRow("port not a number")
+        << QStringList{to, QStringLiteral("127.0.0.1:syslog"), abc} << 2 << QByteArray("from 1 to 65535");
+    QTest::newRow("IPv6 without brackets")
+        << QStringList{to, QStringLiteral("::1:514"), abc} << 2 << QByteArray("in brackets");
+    QTest::newRow("bracket not closed")
+        << QStringList{to, QStringLiteral("[::1:514"), abc} << 2 << QByteArray("missing ']'");
+    QTest::newRow("no host") << QStringList{to, QStringLiteral(":514"), abc} << 2 << QByteArray("no host");
+    QTest::newRow("address out of range")
+        << QStringList{to, QStringLiteral("256.1.1.1:514"), abc} << 2 << QByteArray("Err: 10049");
+    // Unreadable sources: the engine's error numbers.
+    QTest::newRow("missing source") << QStringList{QStringLiteral("missing.txt")} << 2
+                                    << QByteArray("Err: 53 : File not found");
+    QTest::newRow("source in a missing folder")
+        << QStringList{QStringLiteral("nofolder/x.txt")} << 2 << QByteArray("Err: 76");
+    QTest::newRow("folder as source")
+        << QStringList{QStringLiteral("Logs Source")} << 2 << QByteArray("Err: 75");
+    // Failures during the run.
+    QTest::newRow("output folder missing")
+        << QStringList{fast, QStringLiteral("-o"), QStringLiteral("no/o.txt"), abc} << 1
+        << QByteArray("Err: 76");
+    QTest::newRow("line too long for a datagram")
+        << QStringList{fast, to, QStringLiteral("127.0.0.1:9"), QStringLiteral("long.txt")} << 1
+        << QByteArray("Err: 10040");
+}
+
+void TestSend::exitStatus() {
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QByteArray, message);
+    QVERIFY(writeFile(QStringLiteral("abc.txt"), Abc));
+    QVERIFY(writeFile(QStringLiteral("long.txt"), "short\r\n" + QByteArray(70000, 'x') + "\r\nafter\r\n"));
+    const Result r = send(args);
+    QCOMPARE(r.status, status);
+    QVERIFY2(r.err.contains(message), r.err.constData());
+    QCOMPARE(r.out, QByteArray());
+    if (status == 2)
+        QVERIFY(!QFile::exists(QStringLiteral("o.txt")));
+}
+
+void TestSend::sigtermDuringFileRun() {
+    QVERIFY(writeFile(QStringLiteral("abc.txt"), Abc));
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(QStringLiteral(TALVEX_SEND),
+                  {QStringLiteral("-l"), QStringLiteral("-d"), QStringLiteral("0.02"), QStringLiteral("-o"),
+                   QStringLiteral("out.txt"), QStringLiteral("abc.txt")});
+    QVERIFY(process.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(readFile(QStringLiteral("out.txt")).count('\n') >= 4, 10000);
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY2(err.contains("interrupted"), err.constData());
+
+    // Every line produced is in the file, whole and in order, and the summary counts them all.
+    const QByteArray out = readFile(QStringLiteral("out.txt"));
+    const qsizetype lines = out.count('\n');
+    QByteArray expected;
+    for (qsizetype i = 0; i < lines; ++i)
+        expected += QByteArray(1, char('a' + i % 3)) + "\r\n";
+    QCOMPARE(out, expected);
+    QVERIFY2(err.contains(QByteArray::number(lines) + " lines"), err.constData());
+}
+
+void TestSend::helpAndVersion() {
+    const Result help = send({QStringLiteral("--help")});
+    QCOMPARE(help.status, 0);
+    for (const char* option :
+         {"--to", "--output", "--append", "--delay", "--random", "--seed", "--loop", "--count", "--duration",
+          "--slot", "--quiet", "--echo", "--help", "--version", "SOURCE", "Exit status"})
+        QVERIFY2(help.out.contains(option), option);
+    const Result version = send({QStringLiteral("-v")});
+    QCOMPARE(version.status, 0);
+    QCOMPARE(version.out, QByteArray("talvex-send 1.2\n"));
+}
+
+void TestSend::progressOnATerminal_data() {
+    QTest::addColumn<bool>("quiet");
+    QTest::newRow("progress line") << false;
+    QTest::newRow("--quiet") << true;
+}
+
+void TestSend::progressOnATerminal() {
+    QFETCH(bool, quiet);
+    if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+        QSKIP("no script(1) to give the program a terminal");
+    QVERIFY(writeFile(QStringLiteral("abc.txt"), Abc));
+    // script(1) runs the command on a pseudo-terminal and copies what it shows.
+    const QString command = QStringLiteral("%1 -d 0.3 -o out.txt abc.txt%2")
+                                .arg(QStringLiteral(TALVEX_SEND), quiet ? QStringLiteral(" -q") : QString());
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(QStringLiteral("script"), {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
+                                             command, QStringLiteral("/dev/null")});
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitCode(), 0);
+    const QByteArray shown = process.readAllStandardOutput();
+    QVERIFY2(shown.contains("3 lines in") && shown.contains("end of source"), shown.constData());
+    // Refreshed in place: each refresh goes back to the start of the line and clears it.
+    QCOMPARE(shown.contains("lines/s), 0 errors\x1b[K"), !quiet);
+}
+
+QTEST_GUILESS_MAIN(TestSend)
+#include "tst_send.moc"
