@@ -262,6 +262,16 @@ void TestFields::steps_data() {
     QTest::newRow("0.5 + 1") << "0.5" << true << "1.5" << 0;
     QTest::newRow("1.5 - 1") << "1.5" << false << "0.5" << 0;
     QTest::newRow("7200.5 + 1") << "7200.5" << true << "10" << 1;
+    // The decimal sum, not the binary one.
+    QTest::newRow("2.3 - 1") << "2.3" << false << "1.3" << 0;
+    QTest::newRow("1.1 - 1") << "1.1" << false << "0.1" << 0;
+    QTest::newRow("0.1 + 1") << "0.1" << true << "1.1" << 0;
+    QTest::newRow("4.35 + 1") << "4.35" << true << "5.35" << 0;
+    QTest::newRow("1.15 - 1") << "1.15" << false << "0.15" << 0;
+    QTest::newRow("7199.9 + 1") << "7199.9" << true << "7200.9" << 0;
+    QTest::newRow("7200.3 - 1") << "7200.3" << false << "7199.3" << 0;
+    QTest::newRow("0.7 - 1") << "0.7" << false << "10" << 1;
+    QTest::newRow("7200.01 + 1") << "7200.01" << true << "10" << 1;
 }
 
 void TestFields::steps() {
