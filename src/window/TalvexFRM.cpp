@@ -11,6 +11,7 @@
 #include "StringTable.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -221,6 +222,30 @@ void TalvexFRM::createControls() {
     OPT_Syslog = make<QRadioButton>(FRM_Fichier, "OPT_Syslog", 240, 600, 855, 195);
     OPT_Syslog->setText(QStringLiteral("Syslog"));
     OPT_Syslog->setEnabled(false);
+
+    // Two pairs, each with exactly one selected. Left to Qt's automatic exclusivity, the order pair
+    // would see the output pair through the nested frame: one exclusive group per pair.
+    auto* orderGroup = new QButtonGroup(this);
+    orderGroup->setObjectName(QStringLiteral("orderGroup"));
+    orderGroup->addButton(OPT_Sequentiel);
+    orderGroup->addButton(OPT_Aleatoire);
+    auto* outputGroup = new QButtonGroup(this);
+    outputGroup->setObjectName(QStringLiteral("outputGroup"));
+    outputGroup->addButton(OPT_Fichier);
+    outputGroup->addButton(OPT_Syslog);
+    for (QButtonGroup* group : {orderGroup, outputGroup}) {
+        // Tab stops once in a pair, at its selected option, whoever selected it; the arrows
+        // move within the pair.
+        connect(group, &QButtonGroup::buttonToggled, this, [group](QAbstractButton* selected, bool on) {
+            if (!on)
+                return;
+            for (QAbstractButton* b : group->buttons()) {
+                const Qt::FocusPolicy policy = b->focusPolicy();
+                b->setFocusPolicy(b == selected ? Qt::FocusPolicy(policy | Qt::TabFocus)
+                                                : Qt::FocusPolicy(policy & ~Qt::TabFocus));
+            }
+        });
+    }
 
     // Inside FRM_Syslog.
     LBL_Port = makeLabel(FRM_Syslog, "LBL_Port", 120, 240, 735, 255, QStringLiteral("Port UDP :"));
