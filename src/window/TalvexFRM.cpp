@@ -27,12 +27,14 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 #include <QTextCursor>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -551,15 +553,68 @@ void TalvexFRM::TalvexFRM_Help() {
 }
 
 void TalvexFRM::centreOnScreen() {
+    centreFrame(false);
+}
+
+QMargins TalvexFRM::decorationMargins(bool guessWhenUnknown) const {
+    const QWindow* handle = windowHandle();
+    QMargins margins = handle ? handle->frameMargins() : QMargins();
+    if (margins.isNull() && guessWhenUnknown) {
+        // Until the window manager has framed the window its decoration is unknown; a title bar
+        // of the style's height and thin borders is the common case.
+        const int border = 1;
+        margins = QMargins(border, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + border,
+                           border, border);
+    }
+    return margins;
+}
+
+void TalvexFRM::centreFrame(bool guessWhenUnknown) {
     QScreen* s = screen();
     if (!s)
         s = QGuiApplication::primaryScreen();
     if (!s)
         return;
     const QRect area = s->geometry();
-    // The frame is only known once the window is shown; before that this is the client size.
-    const QSize outer = frameGeometry().size();
+    const QSize outer = size().grownBy(decorationMargins(guessWhenUnknown));
+    // move() places the frame's top-left corner.
     move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    m_centredAt = pos();
+    m_centred = true;
+}
+
+bool TalvexFRM::titleBarOnAScreen(const QPoint& framePos) const {
+    const QMargins margins = decorationMargins(true);
+    const QRect titleBar(framePos, QSize(width() + margins.left() + margins.right(), qMax(1, margins.top())));
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    return std::any_of(screens.cbegin(), screens.cend(),
+                       [&](const QScreen* s) { return s->geometry().intersects(titleBar); });
+}
+
+void TalvexFRM::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_shownOnce || event->spontaneous())
+        return;
+    m_shownOnce = true;
+    // The load centred the client area, the frame being unknown then. Centring it again here,
+    // before the window appears, keeps the initialisation from moving it later.
+    if (!m_centred || pos() != m_centredAt)
+        return;
+    centreFrame(true);
+    // Where the frame is only known once the window manager has framed the window, the first
+    // expose corrects what the guess got wrong.
+    if (QWindow* handle = windowHandle())
+        handle->installEventFilter(this);
+}
+
+bool TalvexFRM::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+        watched->removeEventFilter(this);
+        const QMargins known = decorationMargins(false);
+        if (!known.isNull() && m_centred && pos() == m_centredAt)
+            centreFrame(false);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 // RunHost

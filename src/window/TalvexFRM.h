@@ -57,9 +57,12 @@ public:
     // F1: opens Talvex.chm of the current directory, or says that it is not there.
     void TalvexFRM_Help();
 
-    // Puts the window in the middle of its screen (the load, and the initialisation without a
-    // stored position).
+    // Puts the window's frame in the middle of its screen (the load, the first show, and the
+    // initialisation without a usable stored position).
     void centreOnScreen();
+    // True when a frame whose top-left corner is at framePos would show its title bar, at least
+    // in part, on one of the screens.
+    bool titleBarOnAScreen(const QPoint& framePos) const;
 
     // RunHost: what the generation run asks of the window.
     void setRunButtons(bool playEnabled, bool pauseEnabled, bool stopEnabled) override;
@@ -228,9 +231,15 @@ private:
     // The controls that a chosen source unlocks, in the order they are enabled.
     QList<QWidget*> parameterControls() const;
     void setOuterHeightTwips(int twips);
+    // The title bar and borders around the client area: the window system's once it has framed
+    // the window, else none, or when guessing, the usual ones.
+    QMargins decorationMargins(bool guessWhenUnknown) const;
+    void centreFrame(bool guessWhenUnknown);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     int m_instanceSlot = 0;
@@ -241,6 +250,11 @@ private:
     InstanceSlots m_slots;
     bool m_terminated = false;
     bool m_settingsNoticeGiven = false;
+    // Where centring last put the window; it is centred again once its frame is known, unless
+    // something else has placed it since.
+    QPoint m_centredAt;
+    bool m_centred = false;
+    bool m_shownOnce = false;
 
     QTranslator m_qtFrench;
     bool m_qtFrenchLoaded = false;

@@ -118,10 +118,13 @@ void TalvexFRM::CMD_SRC1_Click() {
     // 3. Position, stored in twips as the frame's top-left corner.
     const double positionX = TextToNumber(Settings::read(m_slotSection, PositionXKey));
     const double positionY = TextToNumber(Settings::read(m_slotSection, PositionYKey));
-    if (positionX <= 0 && positionY <= 0)
+    const QPoint stored(twipsToPixels(positionX), twipsToPixels(positionY));
+    // A position from a screen set-up that has changed may lie where no screen shows the window;
+    // it is then centred as if none were stored, and the stored one is left as it is.
+    if ((positionX <= 0 && positionY <= 0) || !titleBarOnAScreen(stored))
         centreOnScreen();
     else
-        move(twipsToPixels(positionX), twipsToPixels(positionY));
+        move(stored);
 
     // 4. Delay: the field's handler checks it and writes it back.
     setFieldText(TXT_delay1, Settings::read(m_slotSection, DelayKey));
