@@ -30,6 +30,7 @@
 #include <QShowEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QStyleOptionGroupBox>
 #include <QTextCursor>
 #include <QToolButton>
@@ -73,6 +74,7 @@ TalvexFRM::TalvexFRM(QWidget* parent) : QWidget(parent) {
 
     createControls();
     fitFontToCaptions();
+    fitFieldFonts();
     chainTabOrder();
 
     connect(PICT_FR, &PictureBox::clicked, this, &TalvexFRM::PICT_FR_Click);
@@ -474,6 +476,41 @@ void TalvexFRM::fitFontToCaptions() {
     }
 }
 
+int TalvexFRM::fieldTextRoom(const QLineEdit* edit) {
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = edit->rect();
+    option.lineWidth =
+        edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+    const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+    const QMargins margins = edit->textMargins();
+    constexpr int lineEditMargin = 2; // QLineEdit's own, on each side
+    return contents.width() - margins.left() - margins.right() - 2 * lineEditMargin;
+}
+
+void TalvexFRM::fitFieldFonts() {
+    // As the captions, the fields were laid out for a narrower font than many desktops have: a
+    // field whose realistic widest value would be cut takes a condensed font until it fits.
+    const QList<QPair<QWidget*, QString>> widest = {
+        {TXT_delay1, QStringLiteral("7200.5")},
+        {TXT_Port1, QStringLiteral("65534")},
+        {TXT_HoteIP1, QStringLiteral("255.255.255.255")},
+        {Combo_SRC1, QStringLiteral("MAIL_SERVER_DMZ_2024")},
+    };
+    for (const auto& [field, value] : widest) {
+        auto* combo = qobject_cast<QComboBox*>(field);
+        const QLineEdit* edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit*>(field);
+        QFont font = field->font();
+        for (int stretch = font.stretch() > 0 ? font.stretch() : 100; stretch >= MinimumStretch;
+             stretch -= 2) {
+            font.setStretch(stretch);
+            field->setFont(font);
+            if (edit->fontMetrics().horizontalAdvance(value) <= fieldTextRoom(edit))
+                break;
+        }
+    }
+}
+
 QString TalvexFRM::lookup(int n) const {
     return StringTable::lookup(n, m_languageOffset);
 }
@@ -576,10 +613,14 @@ void TalvexFRM::centreFrame(bool guessWhenUnknown) {
     if (!s)
         return;
     const QRect area = s->geometry();
-    const QSize outer = size().grownBy(decorationMargins(guessWhenUnknown));
-    // move() places the frame's top-left corner.
-    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
-    m_centredAt = pos();
+    const QMargins margins = decorationMargins(guessWhenUnknown);
+    const QSize outer = size().grownBy(margins);
+    const QPoint frame(area.x() + (area.width() - outer.width()) / 2,
+                       area.y() + (area.height() - outer.height()) / 2);
+    // Placed by its client area: until the window system reports the frame, move() would take
+    // the frame's corner for the client's.
+    setGeometry(QRect(frame + QPoint(margins.left(), margins.top()), size()));
+    m_centredAt = geometry().topLeft();
     m_centred = true;
 }
 
@@ -598,7 +639,7 @@ void TalvexFRM::showEvent(QShowEvent* event) {
     m_shownOnce = true;
     // The load centred the client area, the frame being unknown then. Centring it again here,
     // before the window appears, keeps the initialisation from moving it later.
-    if (!m_centred || pos() != m_centredAt)
+    if (!m_centred || geometry().topLeft() != m_centredAt)
         return;
     centreFrame(true);
     // Where the frame is only known once the window manager has framed the window, the first
@@ -611,7 +652,7 @@ bool TalvexFRM::eventFilter(QObject* watched, QEvent* event) {
     if (watched == windowHandle() && event->type() == QEvent::Expose) {
         watched->removeEventFilter(this);
         const QMargins known = decorationMargins(false);
-        if (!known.isNull() && m_centred && pos() == m_centredAt)
+        if (!known.isNull() && m_centred && geometry().topLeft() == m_centredAt)
             centreFrame(false);
     }
     return QWidget::eventFilter(watched, event);

@@ -209,10 +209,14 @@ public:
     bool captionsFit() const;
 
     static constexpr int MinimumStretch = 70;
+    // Width a line edit gives its text: inside its frame, less its text margins and the pixels it
+    // keeps clear at each end.
+    static int fieldTextRoom(const QLineEdit* edit);
 
 private:
     void createControls();
     void fitFontToCaptions();
+    void fitFieldFonts();
     void chainTabOrder();
     void TalvexFRM_Load();
     void installQtFrench(bool french);
@@ -250,7 +254,7 @@ private:
     InstanceSlots m_slots;
     bool m_terminated = false;
     bool m_settingsNoticeGiven = false;
-    // Where centring last put the window; it is centred again once its frame is known, unless
+    // Where centring last put the client area; the window is centred again once its frame is known, unless
     // something else has placed it since.
     QPoint m_centredAt;
     bool m_centred = false;
