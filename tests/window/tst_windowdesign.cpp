@@ -44,6 +44,8 @@ private slots:
     void fieldsShowWholeValues();
     void mediaButtonBar();
     void pictures();
+    void windowIconIsTheMenuIcon_data();
+    void windowIconIsTheMenuIcon();
     void optionsExclusivePerContainer();
     void outputPane();
 
@@ -404,6 +406,25 @@ void TestWindowDesign::fieldsShowWholeValues() {
     const int needed = edit->fontMetrics().horizontalAdvance(value);
     QVERIFY2(needed <= room,
              qPrintable(QStringLiteral("%1 needs %2 px, has %3").arg(value).arg(needed).arg(room)));
+}
+
+void TestWindowDesign::windowIconIsTheMenuIcon_data() {
+    QTest::addColumn<int>("side");
+    for (int side : {16, 32, 48, 256})
+        QTest::addRow("%d", side) << side;
+}
+
+void TestWindowDesign::windowIconIsTheMenuIcon() {
+    QFETCH(int, side);
+    const QString menuIcon = QFINDTESTDATA(QStringLiteral("../../packaging/icons/talvex-%1.png").arg(side));
+    QVERIFY(!menuIcon.isEmpty());
+    const QImage expected = QImage(menuIcon).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage shown = m_window->windowIcon()
+                             .pixmap(QSize(side, side), 1.0)
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(shown.size(), expected.size());
+    QCOMPARE(shown, expected);
 }
 
 void TestWindowDesign::captionsFit_data() {
