@@ -299,8 +299,8 @@ void TalvexFRM::createControls() {
 }
 
 void TalvexFRM::chainTabOrder() {
-    // Focusable controls in their design tab order; labels, frames, pictures and the hidden file
-    // list take no focus.
+    // Focusable controls in their design tab order, each with its design tab index; labels, frames, pictures
+    // and the hidden file list take no focus.
     const QList<QWidget*> chain = {
         CMD_SRC1,                 // 3
         CMD_LectureSRC1,          // 8
@@ -327,27 +327,25 @@ void TalvexFRM::chainTabOrder() {
 }
 
 void TalvexFRM::TalvexFRM_Load() {
-    // 1. Caption.
+    // The caption with the version, until a source names the window.
     setWindowTitle(QStringLiteral("Talvex") + QStringLiteral(" 1.2"));
 
-    // 2. Help file on F1, wherever the focus is in the window.
+    // Help on F1, wherever the focus is in the window.
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::WindowShortcut);
     connect(help, &QShortcut::activated, this, &TalvexFRM::TalvexFRM_Help);
 
-    // 3. Snapshot of the sources; a missing folder simply lists nothing.
+    // Snapshot of the sources; a missing folder simply lists nothing.
     COMBO_ListDir->setFolder(QStringLiteral("Logs Source"));
 
-    // 4. The string id base is StringTable::IdBase, fixed at 100.
-
-    // 5. Middle of the screen.
+    // Middle of the screen; the first show centres the frame once the window system knows it.
     centreOnScreen();
 
-    // 6. The language of the last switch, in any copy.
+    // The language of the last switch, in any copy.
     if (TextToNumber(Settings::read(SettingsSection, LanguageKey)) == 2)
         PICT_UK_Click();
 
-    // 7, 8. No source yet, no slot yet.
+    // No source yet, no slot yet.
     MMControl1->setPlayEnabled(false);
     m_instanceSlot = 0;
 }

@@ -184,7 +184,7 @@ public:
     // Why a source could not be previewed, naming its file.
     static QString previewFailedMessage(const QString& path, int errorNumber, int languageOffset);
 
-    // Handlers of later parts, each in its own file:
+    // The handlers live in one file per concern:
     //   TalvexFRM_Startup.cpp   the initialisation on CMD_SRC1
     //   TalvexFRM_Fields.cpp    the delay, port and host fields, the options
     //   TalvexFRM_Source.cpp    source selection and preview
