@@ -154,3 +154,16 @@ QString NumberToText(double value) {
         exponent.remove(0, 1);
     return QString::fromLatin1(mantissa + 'e' + sign + exponent);
 }
+
+double DecimalSum(double a, double b) {
+    const double sum = a + b;
+    if (!std::isfinite(sum) || sum == 0.0)
+        return sum;
+    // A double holds 15 significant decimal digits exactly; what lies beyond is the binary
+    // remainder of the operands.
+    char buffer[64];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, sum, std::chars_format::general, 15);
+    double rounded = sum;
+    std::from_chars(buffer, written.ptr, rounded);
+    return rounded;
+}

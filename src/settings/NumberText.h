@@ -17,3 +17,7 @@ inline double TextToNumber(const char* text) {
 // Shortest decimal text of a number that reads back to the same value; whole numbers
 // without a decimal point ("10", "-1"), "." as the decimal separator ("0.5").
 QString NumberToText(double value);
+
+// a + b as the sum of the decimal texts reads: rounded to 15 significant digits, so that
+// 2.3 - 1 gives 1.3 and not the binary 1.2999999999999998.
+double DecimalSum(double a, double b);

@@ -135,28 +135,10 @@ QPixmap logoBanner() {
 }
 
 QIcon windowIcon() {
-    QIcon icon;
-    for (const int side : {16, 24, 32, 48, 64}) {
-        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing);
-        const qreal s = side / 32.0;
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(24, 74, 110));
-        p.drawRoundedRect(QRectF(1 * s, 1 * s, 30 * s, 30 * s), 6 * s, 6 * s);
-        // A bold T with three outgoing datagrams.
-        p.setBrush(Qt::white);
-        p.drawRect(QRectF(6 * s, 7 * s, 14 * s, 4 * s));
-        p.drawRect(QRectF(11 * s, 7 * s, 4 * s, 18 * s));
-        p.setBrush(QColor(255, 196, 64));
-        p.drawRect(QRectF(22 * s, 9 * s, 4 * s, 4 * s));
-        p.drawRect(QRectF(22 * s, 15 * s, 4 * s, 4 * s));
-        p.drawRect(QRectF(22 * s, 21 * s, 4 * s, 4 * s));
-        p.end();
-        icon.addPixmap(QPixmap::fromImage(image));
-    }
-    return icon;
+    QIcon builtIn;
+    for (const int side : {16, 32, 48, 64, 128, 256})
+        builtIn.addFile(QStringLiteral(":/icons/talvex-%1.png").arg(side), QSize(side, side));
+    return QIcon::fromTheme(QStringLiteral("talvex"), builtIn);
 }
 
 } // namespace Artwork

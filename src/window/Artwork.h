@@ -3,7 +3,8 @@
 #include <QIcon>
 #include <QPixmap>
 
-// The window's images, drawn at run time so the program ships no image files.
+// The window's images. The flags and the banner are drawn at run time; the icon is the desktop
+// menu's own picture (packaging/icons).
 namespace Artwork {
 // Logo banner, 192 x 29.
 QPixmap logoBanner();
@@ -11,6 +12,6 @@ QPixmap logoBanner();
 QPixmap frenchFlag();
 // Union flag, 21 x 15.
 QPixmap unitedKingdomFlag();
-// The window icon, in the usual sizes.
+// The window icon: the icon theme's "talvex", else the same picture built into the program.
 QIcon windowIcon();
 } // namespace Artwork

@@ -1,5 +1,7 @@
 #include "MessageBox.h"
 
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QQueue>
 
@@ -16,24 +18,49 @@ State& state() {
     return s;
 }
 
+// A question has no way out but its own buttons: QMessageBox would take No for Escape and for
+// the title bar's close box, and a question such as add-or-replace would then empty a file.
+class QuestionBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Cancel)) {
+            event->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override {
+        // Closing after a button was pressed is the box ending itself; anything else is ignored.
+        if (!clickedButton()) {
+            event->ignore();
+            return;
+        }
+        QMessageBox::closeEvent(event);
+    }
+};
+
 MessageBox::Answer realBox(QWidget* parent, MessageBox::Icon icon, const QString& title, const QString& text,
                            MessageBox::Buttons buttons) {
     const QMessageBox::Icon qtIcon =
         icon == MessageBox::Icon::Warning ? QMessageBox::Warning : QMessageBox::Information;
-    const QMessageBox::StandardButtons qtButtons =
-        buttons == MessageBox::Buttons::YesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok;
-    // Plain text: a file or host name from the operator must not be read as markup.
-    QMessageBox box(qtIcon, title, text, qtButtons, parent);
-    box.setTextFormat(Qt::PlainText);
-    if (buttons == MessageBox::Buttons::YesNo) {
-        box.setDefaultButton(QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::No);
-    }
-    const int result = box.exec();
-    if (buttons == MessageBox::Buttons::Ok)
+    if (buttons == MessageBox::Buttons::Ok) {
+        QMessageBox box(qtIcon, title, text, QMessageBox::Ok, parent);
+        // Plain text: a file or host name from the operator must not be read as markup.
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
         return MessageBox::Answer::Ok;
-    // Closing the box any other way than with Yes counts as No.
-    return result == QMessageBox::Yes ? MessageBox::Answer::Yes : MessageBox::Answer::No;
+    }
+    QuestionBox box(qtIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.exec();
+    // Only a press of No is No: a box that ends without an answer (the program closing under it)
+    // must not be taken as the answer that throws data away.
+    return box.clickedButton() == box.button(QMessageBox::No) ? MessageBox::Answer::No
+                                                              : MessageBox::Answer::Yes;
 }
 
 } // namespace

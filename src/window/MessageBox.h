@@ -20,7 +20,8 @@ public:
         Buttons buttons = Buttons::Ok;
     };
 
-    // Shows a modal box and returns the operator's answer. Scripted: shows nothing and answers
+    // Shows a modal box and returns the operator's answer. A Yes/No box is answered only by its
+    // buttons: Escape and the title bar's close box leave it up. Scripted: shows nothing and answers
     // at once. An OK box always answers Ok and leaves the queued answers alone; a Yes/No box takes
     // the next queued answer (Yes when the queue is empty; Ok counts as Yes).
     static Answer show(QWidget* parent, Icon icon, const QString& title, const QString& text,

@@ -11,6 +11,7 @@
 #include "StringTable.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -26,12 +27,15 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QStyleOptionGroupBox>
 #include <QTextCursor>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -70,6 +74,7 @@ TalvexFRM::TalvexFRM(QWidget* parent) : QWidget(parent) {
 
     createControls();
     fitFontToCaptions();
+    fitFieldFonts();
     chainTabOrder();
 
     connect(PICT_FR, &PictureBox::clicked, this, &TalvexFRM::PICT_FR_Click);
@@ -222,6 +227,30 @@ void TalvexFRM::createControls() {
     OPT_Syslog->setText(QStringLiteral("Syslog"));
     OPT_Syslog->setEnabled(false);
 
+    // Two pairs, each with exactly one selected. Left to Qt's automatic exclusivity, the order pair
+    // would see the output pair through the nested frame: one exclusive group per pair.
+    auto* orderGroup = new QButtonGroup(this);
+    orderGroup->setObjectName(QStringLiteral("orderGroup"));
+    orderGroup->addButton(OPT_Sequentiel);
+    orderGroup->addButton(OPT_Aleatoire);
+    auto* outputGroup = new QButtonGroup(this);
+    outputGroup->setObjectName(QStringLiteral("outputGroup"));
+    outputGroup->addButton(OPT_Fichier);
+    outputGroup->addButton(OPT_Syslog);
+    for (QButtonGroup* group : {orderGroup, outputGroup}) {
+        // Tab stops once in a pair, at its selected option, whoever selected it; the arrows
+        // move within the pair.
+        connect(group, &QButtonGroup::buttonToggled, this, [group](QAbstractButton* selected, bool on) {
+            if (!on)
+                return;
+            for (QAbstractButton* b : group->buttons()) {
+                const Qt::FocusPolicy policy = b->focusPolicy();
+                b->setFocusPolicy(b == selected ? Qt::FocusPolicy(policy | Qt::TabFocus)
+                                                : Qt::FocusPolicy(policy & ~Qt::TabFocus));
+            }
+        });
+    }
+
     // Inside FRM_Syslog.
     LBL_Port = makeLabel(FRM_Syslog, "LBL_Port", 120, 240, 735, 255, QStringLiteral("Port UDP :"));
 
@@ -270,8 +299,8 @@ void TalvexFRM::createControls() {
 }
 
 void TalvexFRM::chainTabOrder() {
-    // Focusable controls in their design tab order; labels, frames, pictures and the hidden file
-    // list take no focus.
+    // Focusable controls in their design tab order, each with its design tab index; labels, frames, pictures
+    // and the hidden file list take no focus.
     const QList<QWidget*> chain = {
         CMD_SRC1,                 // 3
         CMD_LectureSRC1,          // 8
@@ -298,27 +327,25 @@ void TalvexFRM::chainTabOrder() {
 }
 
 void TalvexFRM::TalvexFRM_Load() {
-    // 1. Caption.
+    // The caption with the version, until a source names the window.
     setWindowTitle(QStringLiteral("Talvex") + QStringLiteral(" 1.2"));
 
-    // 2. Help file on F1, wherever the focus is in the window.
+    // Help on F1, wherever the focus is in the window.
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     help->setContext(Qt::WindowShortcut);
     connect(help, &QShortcut::activated, this, &TalvexFRM::TalvexFRM_Help);
 
-    // 3. Snapshot of the sources; a missing folder simply lists nothing.
+    // Snapshot of the sources; a missing folder simply lists nothing.
     COMBO_ListDir->setFolder(QStringLiteral("Logs Source"));
 
-    // 4. The string id base is StringTable::IdBase, fixed at 100.
-
-    // 5. Middle of the screen.
+    // Middle of the screen; the first show centres the frame once the window system knows it.
     centreOnScreen();
 
-    // 6. The language of the last switch, in any copy.
+    // The language of the last switch, in any copy.
     if (TextToNumber(Settings::read(SettingsSection, LanguageKey)) == 2)
         PICT_UK_Click();
 
-    // 7, 8. No source yet, no slot yet.
+    // No source yet, no slot yet.
     MMControl1->setPlayEnabled(false);
     m_instanceSlot = 0;
 }
@@ -447,6 +474,41 @@ void TalvexFRM::fitFontToCaptions() {
     }
 }
 
+int TalvexFRM::fieldTextRoom(const QLineEdit* edit) {
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = edit->rect();
+    option.lineWidth =
+        edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+    const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+    const QMargins margins = edit->textMargins();
+    constexpr int lineEditMargin = 2; // QLineEdit's own, on each side
+    return contents.width() - margins.left() - margins.right() - 2 * lineEditMargin;
+}
+
+void TalvexFRM::fitFieldFonts() {
+    // As the captions, the fields were laid out for a narrower font than many desktops have: a
+    // field whose realistic widest value would be cut takes a condensed font until it fits.
+    const QList<QPair<QWidget*, QString>> widest = {
+        {TXT_delay1, QStringLiteral("7200.5")},
+        {TXT_Port1, QStringLiteral("65534")},
+        {TXT_HoteIP1, QStringLiteral("255.255.255.255")},
+        {Combo_SRC1, QStringLiteral("MAIL_SERVER_DMZ_2024")},
+    };
+    for (const auto& [field, value] : widest) {
+        auto* combo = qobject_cast<QComboBox*>(field);
+        const QLineEdit* edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit*>(field);
+        QFont font = field->font();
+        for (int stretch = font.stretch() > 0 ? font.stretch() : 100; stretch >= MinimumStretch;
+             stretch -= 2) {
+            font.setStretch(stretch);
+            field->setFont(font);
+            if (edit->fontMetrics().horizontalAdvance(value) <= fieldTextRoom(edit))
+                break;
+        }
+    }
+}
+
 QString TalvexFRM::lookup(int n) const {
     return StringTable::lookup(n, m_languageOffset);
 }
@@ -548,15 +610,72 @@ void TalvexFRM::TalvexFRM_Help() {
 }
 
 void TalvexFRM::centreOnScreen() {
+    centreFrame(false);
+}
+
+QMargins TalvexFRM::decorationMargins(bool guessWhenUnknown) const {
+    const QWindow* handle = windowHandle();
+    QMargins margins = handle ? handle->frameMargins() : QMargins();
+    if (margins.isNull() && guessWhenUnknown) {
+        // Until the window manager has framed the window its decoration is unknown; a title bar
+        // of the style's height and thin borders is the common case.
+        const int border = 1;
+        margins = QMargins(border, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + border,
+                           border, border);
+    }
+    return margins;
+}
+
+void TalvexFRM::centreFrame(bool guessWhenUnknown) {
     QScreen* s = screen();
     if (!s)
         s = QGuiApplication::primaryScreen();
     if (!s)
         return;
     const QRect area = s->geometry();
-    // The frame is only known once the window is shown; before that this is the client size.
-    const QSize outer = frameGeometry().size();
-    move(area.x() + (area.width() - outer.width()) / 2, area.y() + (area.height() - outer.height()) / 2);
+    const QMargins margins = decorationMargins(guessWhenUnknown);
+    const QSize outer = size().grownBy(margins);
+    const QPoint frame(area.x() + (area.width() - outer.width()) / 2,
+                       area.y() + (area.height() - outer.height()) / 2);
+    // Placed by its client area: until the window system reports the frame, move() would take
+    // the frame's corner for the client's.
+    setGeometry(QRect(frame + QPoint(margins.left(), margins.top()), size()));
+    m_centredAt = geometry().topLeft();
+    m_centred = true;
+}
+
+bool TalvexFRM::titleBarOnAScreen(const QPoint& framePos) const {
+    const QMargins margins = decorationMargins(true);
+    const QRect titleBar(framePos, QSize(width() + margins.left() + margins.right(), qMax(1, margins.top())));
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    return std::any_of(screens.cbegin(), screens.cend(),
+                       [&](const QScreen* s) { return s->geometry().intersects(titleBar); });
+}
+
+void TalvexFRM::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_shownOnce || event->spontaneous())
+        return;
+    m_shownOnce = true;
+    // The load centred the client area, the frame being unknown then. Centring it again here,
+    // before the window appears, keeps the initialisation from moving it later.
+    if (!m_centred || geometry().topLeft() != m_centredAt)
+        return;
+    centreFrame(true);
+    // Where the frame is only known once the window manager has framed the window, the first
+    // expose corrects what the guess got wrong.
+    if (QWindow* handle = windowHandle())
+        handle->installEventFilter(this);
+}
+
+bool TalvexFRM::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose) {
+        watched->removeEventFilter(this);
+        const QMargins known = decorationMargins(false);
+        if (!known.isNull() && m_centred && geometry().topLeft() == m_centredAt)
+            centreFrame(false);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 // RunHost

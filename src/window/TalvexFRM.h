@@ -61,9 +61,12 @@ public:
     // F1: opens Talvex.chm of the current directory, or says that it is not there.
     void TalvexFRM_Help();
 
-    // Puts the window in the middle of its screen (the load, and the initialisation without a
-    // stored position).
+    // Puts the window's frame in the middle of its screen (the load, the first show, and the
+    // initialisation without a usable stored position).
     void centreOnScreen();
+    // True when a frame whose top-left corner is at framePos would show its title bar, at least
+    // in part, on one of the screens.
+    bool titleBarOnAScreen(const QPoint& framePos) const;
 
     // RunHost: what the generation run asks of the window.
     void setRunButtons(bool playEnabled, bool pauseEnabled, bool stopEnabled) override;
@@ -185,7 +188,7 @@ public:
     // Why a source could not be previewed, naming its file.
     static QString previewFailedMessage(const QString& path, int errorNumber, int languageOffset);
 
-    // Handlers of later parts, each in its own file:
+    // The handlers live in one file per concern:
     //   TalvexFRM_Startup.cpp   the initialisation on CMD_SRC1
     //   TalvexFRM_Fields.cpp    the delay, port and host fields, the options
     //   TalvexFRM_Source.cpp    source selection and preview
@@ -210,10 +213,14 @@ public:
     bool captionsFit() const;
 
     static constexpr int MinimumStretch = 70;
+    // Width a line edit gives its text: inside its frame, less its text margins and the pixels it
+    // keeps clear at each end.
+    static int fieldTextRoom(const QLineEdit* edit);
 
 private:
     void createControls();
     void fitFontToCaptions();
+    void fitFieldFonts();
     void chainTabOrder();
     void TalvexFRM_Load();
     void installQtFrench(bool french);
@@ -233,9 +240,15 @@ private:
     // The controls that a chosen source unlocks, in the order they are enabled.
     QList<QWidget*> parameterControls() const;
     void setOuterHeightTwips(int twips);
+    // The title bar and borders around the client area: the window system's once it has framed
+    // the window, else none, or when guessing, the usual ones.
+    QMargins decorationMargins(bool guessWhenUnknown) const;
+    void centreFrame(bool guessWhenUnknown);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     int m_instanceSlot = 0;
@@ -246,6 +259,11 @@ private:
     InstanceSlots m_slots;
     bool m_terminated = false;
     bool m_settingsNoticeGiven = false;
+    // Where centring last put the client area; the window is centred again once its frame is known, unless
+    // something else has placed it since.
+    QPoint m_centredAt;
+    bool m_centred = false;
+    bool m_shownOnce = false;
 
     QTranslator m_qtFrench;
     bool m_qtFrenchLoaded = false;

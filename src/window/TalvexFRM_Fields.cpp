@@ -88,13 +88,14 @@ void TalvexFRM::TXT_HoteIP1_Change() {
 }
 
 // The steps start from the number the field begins with, so "5s" steps to "6"; the field's own
-// check then applies, so stepping out of range gives the replacement, not the bound.
+// check then applies, so stepping out of range gives the replacement, not the bound. The sum is
+// the decimal one: "2.3" steps down to "1.3".
 void TalvexFRM::CMD_Plus_Click() {
-    setFieldText(TXT_delay1, NumberToText(TextToNumber(TXT_delay1->text()) + 1));
+    setFieldText(TXT_delay1, NumberToText(DecimalSum(TextToNumber(TXT_delay1->text()), 1)));
 }
 
 void TalvexFRM::CMD_Moins_Click() {
-    setFieldText(TXT_delay1, NumberToText(TextToNumber(TXT_delay1->text()) - 1));
+    setFieldText(TXT_delay1, NumberToText(DecimalSum(TextToNumber(TXT_delay1->text()), -1)));
 }
 
 void TalvexFRM::OPT_Sequentiel_Click() {

@@ -121,6 +121,13 @@ QString paneText(const QByteArray& lines) {
 void TalvexFRM::setupSource() {
     // activated: a pick from the list, by mouse or arrow keys; never a change made from code.
     connect(Combo_SRC1, &QComboBox::activated, this, [this](int) { Combo_SRC1_Click(); });
+    // A typed name is the operator's, byte for byte: no completion while typing, and leaving the
+    // box or pressing Enter must not turn a name that matches an entry into a pick of it (the
+    // combo box would then emit activated and retitle the window). Only the list picks.
+    Combo_SRC1->setCompleter(nullptr);
+    QLineEdit* edit = Combo_SRC1->lineEdit();
+    disconnect(edit, &QLineEdit::editingFinished, Combo_SRC1, nullptr);
+    disconnect(edit, &QLineEdit::returnPressed, Combo_SRC1, nullptr);
     Combo_SRC1->installEventFilter(new FocusWatcher(
         this, [this] { Combo_SRC1_GotFocus(); }, [this] { Combo_SRC1_LostFocus(); }));
     connect(CMD_LectureSRC1, &QPushButton::clicked, this, &TalvexFRM::CMD_LectureSRC1_Click);

@@ -109,7 +109,7 @@ void TalvexFRM::CMD_SRC1_Click() {
         return;
     }
 
-    // 1. Reset.
+    // Start afresh: no pause, an empty pane and source list, the socket closed.
     m_run->setPauseFlag(0);
     clearEcho();
     m_run->setLastLineIndex(0);
@@ -120,18 +120,21 @@ void TalvexFRM::CMD_SRC1_Click() {
     m_instanceSlot = slot;
     m_slotSection = m_slots.section();
 
-    // 3. Position, stored in twips as the frame's top-left corner.
+    // The window position, stored in twips as the frame's top-left corner.
     const double positionX = TextToNumber(Settings::read(m_slotSection, PositionXKey));
     const double positionY = TextToNumber(Settings::read(m_slotSection, PositionYKey));
-    if (positionX <= 0 && positionY <= 0)
+    const QPoint stored(twipsToPixels(positionX), twipsToPixels(positionY));
+    // A position from a screen set-up that has changed may lie where no screen shows the window;
+    // it is then centred as if none were stored, and the stored one is left as it is.
+    if ((positionX <= 0 && positionY <= 0) || !titleBarOnAScreen(stored))
         centreOnScreen();
     else
-        move(twipsToPixels(positionX), twipsToPixels(positionY));
+        move(stored);
 
-    // 4. Delay: the field's handler checks it and writes it back.
+    // The delay: the field's handler checks it and writes it back.
     setFieldText(TXT_delay1, Settings::read(m_slotSection, DelayKey));
 
-    // 5. Loop.
+    // The loop.
     if (TextToNumber(Settings::read(m_slotSection, LoopKey)) == 0) {
         m_run->setLoopFlag(0);
         Settings::write(m_slotSection, LoopKey, QStringLiteral("0"));
@@ -142,7 +145,7 @@ void TalvexFRM::CMD_SRC1_Click() {
         setLoopBox(true);
     }
 
-    // 6. Line order.
+    // Line order.
     if (TextToNumber(Settings::read(m_slotSection, GenerationTypeKey)) == 0) {
         m_run->setGenerationType(0);
         Settings::write(m_slotSection, GenerationTypeKey, QStringLiteral("0"));
@@ -154,7 +157,7 @@ void TalvexFRM::CMD_SRC1_Click() {
         CHK_Boucle->setVisible(false);
     }
 
-    // 7. Kind of output.
+    // Kind of output.
     if (TextToNumber(Settings::read(m_slotSection, SyslogFileKey)) == 0) {
         m_run->setOutputChoice(0);
         Settings::write(m_slotSection, SyslogFileKey, QStringLiteral("0"));
@@ -164,7 +167,7 @@ void TalvexFRM::CMD_SRC1_Click() {
         m_run->setOutputChoice(1);
     }
 
-    // 8. Port. Stored ports above 32000 are not taken back, whatever the field itself accepts.
+    // The port. Stored ports above 32000 are not taken back, whatever the field itself accepts.
     double port = TextToNumber(Settings::read(m_slotSection, PortKey));
     if (port > MaxStoredPort || port <= 0) {
         port = TextToNumber(DefaultPort);
@@ -172,7 +175,7 @@ void TalvexFRM::CMD_SRC1_Click() {
     }
     setFieldText(TXT_Port1, NumberToText(port));
 
-    // 9. Host. Anything that does not begin with a positive number (a name, 0.0.0.0) is
+    // The host. Anything that does not begin with a positive number (a name, 0.0.0.0) is
     // replaced by the local host.
     QString host = withoutTrailingBlanks(Settings::read(m_slotSection, HostKey));
     if (TextToNumber(host) <= 0) {
@@ -181,7 +184,7 @@ void TalvexFRM::CMD_SRC1_Click() {
     }
     setFieldText(TXT_HoteIP1, host);
 
-    // 10. Source.
+    // The stored source, if any, unlocks the parameters and Play.
     const QString source = Settings::read(m_slotSection, SourceFileKey);
     if (source.isEmpty()) {
         Combo_SRC1->setEditText(lookup(StrChoose));
@@ -199,7 +202,7 @@ void TalvexFRM::CMD_SRC1_Click() {
         CMD_SRC1->setEnabled(false);
     }
 
-    // 11. Random order draws among the source's lines. A source that has gone or cannot be read
+    // Random order draws among the source's lines. A source that has gone or cannot be read
     // does not stop here: the list below still lets the operator choose another one.
     if (m_run->generationType() == -1) {
         qint64 lines = 0;
@@ -210,7 +213,7 @@ void TalvexFRM::CMD_SRC1_Click() {
             LBL_Titre->setText(lookup(StrUnknownError));
     }
 
-    // 12. Socket. A host name is resolved here, which may take a while.
+    // The socket's destination. A host name is resolved here, which may take a while.
     {
         const WaitCursor wait;
         Winsock1->close();
@@ -222,7 +225,7 @@ void TalvexFRM::CMD_SRC1_Click() {
         }
     }
 
-    // 13. Source list, from the snapshot taken at load. Filling it must not replace the text
+    // The source list, from the snapshot taken at load. Filling it must not replace the text
     // set above with the first entry.
     const QString text = Combo_SRC1->currentText();
     for (int i = 0; i < COMBO_ListDir->count(); ++i)
@@ -230,7 +233,6 @@ void TalvexFRM::CMD_SRC1_Click() {
     Combo_SRC1->setCurrentIndex(-1);
     Combo_SRC1->setEditText(text);
 
-    // 14.
     Combo_SRC1->setEnabled(true);
 }
 

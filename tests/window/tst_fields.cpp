@@ -4,7 +4,9 @@
 #include "TalvexFRM.h"
 #include "TestWorkDir.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,6 +36,9 @@ private slots:
     void steps();
     void lineOrder();
     void kindOfOutput();
+    void optionPairs_data();
+    void optionPairs();
+    void tabReachesEachPairOnce();
     void englishMessages();
 
 private:
@@ -262,6 +267,16 @@ void TestFields::steps_data() {
     QTest::newRow("0.5 + 1") << "0.5" << true << "1.5" << 0;
     QTest::newRow("1.5 - 1") << "1.5" << false << "0.5" << 0;
     QTest::newRow("7200.5 + 1") << "7200.5" << true << "10" << 1;
+    // The decimal sum, not the binary one.
+    QTest::newRow("2.3 - 1") << "2.3" << false << "1.3" << 0;
+    QTest::newRow("1.1 - 1") << "1.1" << false << "0.1" << 0;
+    QTest::newRow("0.1 + 1") << "0.1" << true << "1.1" << 0;
+    QTest::newRow("4.35 + 1") << "4.35" << true << "5.35" << 0;
+    QTest::newRow("1.15 - 1") << "1.15" << false << "0.15" << 0;
+    QTest::newRow("7199.9 + 1") << "7199.9" << true << "7200.9" << 0;
+    QTest::newRow("7200.3 - 1") << "7200.3" << false << "7199.3" << 0;
+    QTest::newRow("0.7 - 1") << "0.7" << false << "10" << 1;
+    QTest::newRow("7200.01 + 1") << "7200.01" << true << "10" << 1;
 }
 
 void TestFields::steps() {
@@ -314,6 +329,82 @@ void TestFields::kindOfOutput() {
     QCOMPARE(w.run()->outputChoice(), 1);
     for (QWidget* c : destination)
         QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
+}
+
+void TestFields::optionPairs_data() {
+    // Stored: GenerationType 0 (none stored) and SyslogFile 1, so Séquentielle and Syslog are on.
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("action"); // "click", or a key pressed on the focused option
+    QTest::newRow("click on Séquentielle") << "OPT_Sequentiel"
+                                           << "click";
+    QTest::newRow("Space on Séquentielle") << "OPT_Sequentiel"
+                                           << "Space";
+    QTest::newRow("click on Syslog") << "OPT_Syslog"
+                                     << "click";
+    QTest::newRow("Space on Syslog") << "OPT_Syslog"
+                                     << "Space";
+    for (const char* key : {"Right", "Down", "Left", "Up"}) {
+        QTest::addRow("%s from Séquentielle", key) << "OPT_Sequentiel" << key;
+        QTest::addRow("%s from Syslog", key) << "OPT_Syslog" << key;
+    }
+}
+
+void TestFields::optionPairs() {
+    QFETCH(QString, start);
+    QFETCH(QString, action);
+    TalvexFRM& w = *m_window;
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QVERIFY(w.OPT_Sequentiel->isChecked() && w.OPT_Syslog->isChecked());
+    const QList<QRadioButton*> order = {w.OPT_Sequentiel, w.OPT_Aleatoire};
+    const QList<QRadioButton*> output = {w.OPT_Fichier, w.OPT_Syslog};
+    const bool inOrder = start == QLatin1String("OPT_Sequentiel");
+    auto* option = w.findChild<QRadioButton*>(start);
+    QVERIFY(option);
+    option->setFocus(Qt::OtherFocusReason);
+    const QHash<QString, Qt::Key> keys = {{QStringLiteral("Space"), Qt::Key_Space},
+                                          {QStringLiteral("Right"), Qt::Key_Right},
+                                          {QStringLiteral("Down"), Qt::Key_Down},
+                                          {QStringLiteral("Left"), Qt::Key_Left},
+                                          {QStringLiteral("Up"), Qt::Key_Up}};
+    if (action == QLatin1String("click"))
+        QTest::mouseClick(option, Qt::LeftButton);
+    else
+        QTest::keyClick(option, keys.value(action));
+
+    // Clicking or Space on the selected option keeps it; arrows move within the pair only.
+    if (!keys.contains(action) || action == QLatin1String("Space"))
+        QVERIFY(option->isChecked());
+    auto* focused = qobject_cast<QRadioButton*>(QApplication::focusWidget());
+    QVERIFY(focused);
+    QVERIFY((inOrder ? order : output).contains(focused));
+    QVERIFY(w.OPT_Sequentiel->isChecked() != w.OPT_Aleatoire->isChecked());
+    QVERIFY(w.OPT_Fichier->isChecked() != w.OPT_Syslog->isChecked());
+    // The other pair and its key are untouched; the pair's key follows its selection.
+    QCOMPARE(inOrder ? w.OPT_Syslog->isChecked() : w.OPT_Sequentiel->isChecked(), true);
+    QCOMPARE(key("SyslogFile"), w.OPT_Syslog->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    QCOMPARE(key("GenerationType"),
+             w.OPT_Aleatoire->isChecked() ? QStringLiteral("-1") : QStringLiteral("0"));
+}
+
+void TestFields::tabReachesEachPairOnce() {
+    TalvexFRM& w = *m_window;
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.Combo_SRC1->setFocus(Qt::TabFocusReason);
+    QMap<QWidget*, int> visits;
+    for (int i = 0; i < 40; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ++visits[QApplication::focusWidget()];
+    }
+    // Forty presses go round the window's chain at least twice; each pair is one stop, its
+    // selected option, as often as any other single control.
+    const int rounds = visits.value(w.CMD_Quitter);
+    QVERIFY(rounds >= 2);
+    QCOMPARE(visits.value(w.OPT_Sequentiel), rounds);
+    QCOMPARE(visits.value(w.OPT_Aleatoire), 0);
+    QCOMPARE(visits.value(w.OPT_Syslog), rounds);
+    QCOMPARE(visits.value(w.OPT_Fichier), 0);
 }
 
 void TestFields::englishMessages() {

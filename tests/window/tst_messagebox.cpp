@@ -1,3 +1,5 @@
+#include "GenerationRun.h"
+#include "MediaButtonBar.h"
 #include "MessageBox.h"
 #include "TalvexFRM.h"
 #include "TestWorkDir.h"
@@ -6,7 +8,9 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 #include <functional>
@@ -29,6 +33,7 @@ private slots:
     void realBoxAnswers_data();
     void realBoxAnswers();
     void realBoxShowsTextAsPlainText();
+    void addOrReplaceWaitsForAnAnswer();
 
 private:
     // Runs `act` on the next modal message box to appear, from inside its own event loop.
@@ -177,35 +182,80 @@ void TestMessageBox::realBoxFollowsTheLanguage() {
 }
 
 void TestMessageBox::realBoxAnswers_data() {
-    QTest::addColumn<int>("press"); // a QMessageBox::StandardButton, or 0 for Escape
+    // What the operator does first (nothing, Escape or the title bar's close box), then the button.
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<int>("press"); // a QMessageBox::StandardButton
     QTest::addColumn<int>("expected");
-    QTest::newRow("Yes") << int(QMessageBox::Yes) << int(MessageBox::Answer::Yes);
-    QTest::newRow("No") << int(QMessageBox::No) << int(MessageBox::Answer::No);
-    QTest::newRow("Escape") << 0 << int(MessageBox::Answer::No);
+    QTest::newRow("Yes") << QString() << int(QMessageBox::Yes) << int(MessageBox::Answer::Yes);
+    QTest::newRow("No") << QString() << int(QMessageBox::No) << int(MessageBox::Answer::No);
+    QTest::newRow("Escape, then Yes")
+        << QStringLiteral("Escape") << int(QMessageBox::Yes) << int(MessageBox::Answer::Yes);
+    QTest::newRow("close box, then No")
+        << QStringLiteral("close") << int(QMessageBox::No) << int(MessageBox::Answer::No);
 }
 
 void TestMessageBox::realBoxAnswers() {
+    QFETCH(QString, first);
     QFETCH(int, press);
     QFETCH(int, expected);
     MessageBox::setScripted(false);
     QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool stillUp = true;
     onNextBox([&](QMessageBox* box) {
         title = box->windowTitle();
         icon = box->icon();
-        if (press)
-            box->button(QMessageBox::StandardButton(press))->click();
-        else
+        if (first == QLatin1String("Escape"))
             QTest::keyClick(box, Qt::Key_Escape);
+        else if (first == QLatin1String("close"))
+            box->close();
+        QCoreApplication::processEvents();
+        stillUp = box->isVisible() && QApplication::activeModalWidget() == box;
+        box->button(QMessageBox::StandardButton(press))->click();
     });
     const auto answer = MessageBox::show(nullptr, MessageBox::Icon::Warning, QStringLiteral("Seuil Maximum"),
                                          QStringLiteral("x"), MessageBox::Buttons::YesNo);
     QVERIFY(m_boxSeen);
+    QVERIFY(stillUp);
     QCOMPARE(int(answer), expected);
     QCOMPARE(title, QStringLiteral("Seuil Maximum"));
     QCOMPARE(icon, QMessageBox::Warning);
     // Real boxes are recorded too.
     QCOMPARE(MessageBox::shown().size(), 1);
+}
+
+void TestMessageBox::addOrReplaceWaitsForAnAnswer() {
+    // File output onto an existing file: Escape must not empty it.
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Logs Source")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Logs G\u00e9n\u00e9r\u00e9s")));
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), "new\r\n"));
+    const QString output = QStringLiteral("Logs G\u00e9n\u00e9r\u00e9s/web.txt");
+    const QByteArray old = "old line\r\n\xe9t\xe9\r\n";
+    QVERIFY(m_dir->write(output, old));
+    QVERIFY(m_dir->write(QStringLiteral("Talvex.ini"),
+                         "[Source 1]\r\nDelay=0.01\r\nSyslogFile=0\r\nSourceFile=web\r\n"));
+    TalvexFRM window;
+    window.show();
+    QTest::mouseClick(window.CMD_SRC1, Qt::LeftButton);
+
+    MessageBox::setScripted(false);
+    QByteArray afterEscape;
+    bool stillUp = false;
+    onNextBox([&](QMessageBox* box) {
+        QTest::keyClick(box, Qt::Key_Escape);
+        QCoreApplication::processEvents();
+        afterEscape = m_dir->read(output);
+        stillUp = box->isVisible() && QApplication::activeModalWidget() == box;
+        // The completion message at the end needs no one to close it.
+        MessageBox::setScripted(true);
+        box->button(QMessageBox::Yes)->click();
+    });
+    window.MMControl1->playButton()->click();
+    QVERIFY(m_boxSeen);
+    QVERIFY(stillUp);
+    QCOMPARE(afterEscape, old);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
+    QCOMPARE(m_dir->read(output), old + "new\r\n");
 }
 
 void TestMessageBox::realBoxShowsTextAsPlainText() {

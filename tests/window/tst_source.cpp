@@ -1,8 +1,8 @@
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
+#include "RobustnessKit.h"
 #include "Settings.h"
 #include "TalvexFRM.h"
-#include "RobustnessKit.h"
 #include "TestWorkDir.h"
 
 #include <QAbstractItemView>
@@ -33,6 +33,8 @@ private slots:
     void gettingTheFocusUnlocks();
     void pickingFromTheList();
     void typingAndLeaving();
+    void typedNameIsKeptAsTyped_data();
+    void typedNameIsKeptAsTyped();
     void leavingOnThePlaceholder();
     void openingTheListIsNotLeaving();
     void pickingWithTheMouse();
@@ -174,6 +176,39 @@ void TestSource::typingAndLeaving() {
     QVERIFY(w.CMD_SRC1->font().bold());
     QCOMPARE(w.windowTitle(), title);
     QCOMPARE(w.Combo_SRC1->count(), 2); // a typed name does not join the list
+}
+
+void TestSource::typedNameIsKeptAsTyped_data() {
+    // The list holds alpha and beta. Neither completion nor leaving the box turns a typed name
+    // into an entry, and only a pick from the list retitles the window.
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("enter");
+    QTest::newRow("a") << "a" << false;
+    QTest::newRow("al") << "al" << false;
+    QTest::newRow("be") << "be" << false;
+    QTest::newRow("alpha") << "alpha" << false;
+    QTest::newRow("ALPHA") << "ALPHA" << false;
+    QTest::newRow("alpha, Enter") << "alpha" << true;
+    QTest::newRow("Be, Enter") << "Be" << true;
+}
+
+void TestSource::typedNameIsKeptAsTyped() {
+    QFETCH(QString, typed);
+    QFETCH(bool, enter);
+    initialise(QByteArray());
+    TalvexFRM& w = *m_window;
+    const QString title = w.windowTitle();
+    w.Combo_SRC1->setFocus(Qt::TabFocusReason);
+    w.Combo_SRC1->lineEdit()->selectAll();
+    QTest::keyClicks(w.Combo_SRC1, typed);
+    if (enter)
+        QTest::keyClick(w.Combo_SRC1, Qt::Key_Return);
+    QCOMPARE(w.Combo_SRC1->currentText(), typed);
+    w.TXT_OutPut->setFocus(Qt::TabFocusReason);
+    QCOMPARE(w.Combo_SRC1->currentText(), typed);
+    QVERIFY(m_dir->read(QStringLiteral("Talvex.ini")).contains("\r\nSourceFile=" + typed.toUtf8() + "\r\n"));
+    QCOMPARE(w.CMD_SRC1->text(), typed);
+    QCOMPARE(w.windowTitle(), title);
 }
 
 void TestSource::leavingOnThePlaceholder() {

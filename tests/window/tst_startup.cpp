@@ -47,6 +47,7 @@ private slots:
     void storedHost();
     void storedPosition_data();
     void storedPosition();
+    void centredFrameDoesNotMove();
     void storedSource();
     void longSourceNameIsCut();
     void sourceListFromTheSnapshot();
@@ -305,7 +306,12 @@ void TestStartup::storedPosition_data() {
     QTest::newRow("0 4500") << QByteArray("0") << QByteArray("4500") << false << QPoint(0, 300);
     QTest::newRow("1500 -30") << QByteArray("1500") << QByteArray("-30") << false << QPoint(100, -2);
     QTest::newRow("3000 1500") << QByteArray("3000") << QByteArray("1500") << false << QPoint(200, 100);
-    QTest::newRow("huge") << QByteArray("1e300") << QByteArray("15") << false << QPoint(1000000, 1);
+    // Off every screen (a monitor since unplugged): centred, and the stored keys stay.
+    QTest::newRow("huge") << QByteArray("1e300") << QByteArray("15") << true << QPoint();
+    QTest::newRow("far right, far below")
+        << QByteArray("90000000") << QByteArray("90000000") << true << QPoint();
+    QTest::newRow("far left") << QByteArray("-90000000") << QByteArray("1500") << true << QPoint();
+    QTest::newRow("just above") << QByteArray("1500") << QByteArray("-3000") << true << QPoint();
 }
 
 void TestStartup::storedPosition() {
@@ -321,6 +327,21 @@ void TestStartup::storedPosition() {
     w.move(7, 9); // anywhere but where the initialisation puts it
     w.CMD_SRC1->click();
     QCOMPARE(w.pos(), centred ? reference.pos() : position);
+    QCOMPARE(key("PositionX"), QString::fromLatin1(x));
+    QCOMPARE(key("PositionY"), QString::fromLatin1(y));
+}
+
+void TestStartup::centredFrameDoesNotMove() {
+    TalvexFRM w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // The whole frame, title bar and borders included, stands in the middle of the screen.
+    const QPoint offset = w.frameGeometry().center() - w.screen()->geometry().center();
+    QVERIFY2(qAbs(offset.x()) <= 1 && qAbs(offset.y()) <= 1,
+             qPrintable(QStringLiteral("off by %1, %2").arg(offset.x()).arg(offset.y())));
+    const QPoint shown = w.pos();
+    w.CMD_SRC1->click();
+    QCOMPARE(w.pos(), shown);
 }
 
 void TestStartup::storedSource() {

@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionFrame>
 #include <QToolButton>
 #include <QtTest>
 
@@ -39,8 +40,12 @@ private slots:
     void fonts();
     void captionsFit_data();
     void captionsFit();
+    void fieldsShowWholeValues_data();
+    void fieldsShowWholeValues();
     void mediaButtonBar();
     void pictures();
+    void windowIconIsTheMenuIcon_data();
+    void windowIconIsTheMenuIcon();
     void optionsExclusivePerContainer();
     void outputPane();
 
@@ -350,6 +355,76 @@ void TestWindowDesign::fonts() {
     }
     QCOMPARE(find("Label3")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
     QVERIFY(find("LBL_Delai")->palette().color(QPalette::WindowText) != QColor(0, 0, 255));
+}
+
+void TestWindowDesign::fieldsShowWholeValues_data() {
+    // Realistic values that the operator must see whole at the designed size, in both languages.
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    for (int language : {0, 1}) {
+        const char* lang = language == 0 ? "French" : "English";
+        QTest::addRow("%s, port 30863", lang) << language << "TXT_Port1"
+                                              << "30863";
+        QTest::addRow("%s, port 65534", lang) << language << "TXT_Port1"
+                                              << "65534";
+        QTest::addRow("%s, address of 15", lang) << language << "TXT_HoteIP1"
+                                                 << "255.255.255.255";
+        QTest::addRow("%s, address 192.168.100.200", lang) << language << "TXT_HoteIP1"
+                                                           << "192.168.100.200";
+        QTest::addRow("%s, delay 7200.5", lang) << language << "TXT_delay1"
+                                                << "7200.5";
+        QTest::addRow("%s, source name of 20", lang) << language << "Combo_SRC1"
+                                                     << "firewall_cluster_web";
+        QTest::addRow("%s, source name in capitals", lang) << language << "Combo_SRC1"
+                                                           << "MAIL_SERVER_DMZ_2024";
+        QTest::addRow("%s, placeholder", lang)
+            << language << "Combo_SRC1" << (language == 0 ? "Votre Choix..." : "Your Choice...");
+    }
+}
+
+void TestWindowDesign::fieldsShowWholeValues() {
+    QFETCH(int, language);
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    m_window->switchLanguage(language);
+    QWidget* control = m_window->findChild<QWidget*>(field);
+    QVERIFY(control);
+    auto* combo = qobject_cast<QComboBox*>(control);
+    QLineEdit* edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit*>(control);
+    QVERIFY(edit);
+    // The room the line edit gives its text: its contents rectangle inside the frame, less the
+    // text margins and the two pixels it keeps clear on each side.
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = edit->rect();
+    option.lineWidth =
+        edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
+    const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
+    const QMargins margins = edit->textMargins();
+    const int room = contents.width() - margins.left() - margins.right() - 2 * 2;
+    const int needed = edit->fontMetrics().horizontalAdvance(value);
+    QVERIFY2(needed <= room,
+             qPrintable(QStringLiteral("%1 needs %2 px, has %3").arg(value).arg(needed).arg(room)));
+}
+
+void TestWindowDesign::windowIconIsTheMenuIcon_data() {
+    QTest::addColumn<int>("side");
+    for (int side : {16, 32, 48, 256})
+        QTest::addRow("%d", side) << side;
+}
+
+void TestWindowDesign::windowIconIsTheMenuIcon() {
+    QFETCH(int, side);
+    const QString menuIcon = QFINDTESTDATA(QStringLiteral("../../packaging/icons/talvex-%1.png").arg(side));
+    QVERIFY(!menuIcon.isEmpty());
+    const QImage expected = QImage(menuIcon).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage shown = m_window->windowIcon()
+                             .pixmap(QSize(side, side), 1.0)
+                             .toImage()
+                             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(shown.size(), expected.size());
+    QCOMPARE(shown, expected);
 }
 
 void TestWindowDesign::captionsFit_data() {
