@@ -34,6 +34,7 @@ private slots:
     void helpMissing_data();
     void helpMissing();
     void helpOpened();
+    void helpUnopenable_data();
     void helpUnopenable();
     void helpManual_data();
     void helpManual();
@@ -185,15 +186,26 @@ void TestWindowLoad::helpOpened() {
     QVERIFY(MessageBox::shown().isEmpty());
 }
 
+void TestWindowLoad::helpUnopenable_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("help file") << QStringLiteral("Talvex.chm")
+                               << QStringLiteral("Le fichier d'aide Talvex.chm n'a pas pu \u00eatre ouvert.");
+    QTest::newRow("manual") << QStringLiteral("installed/manual/talvex.fr.html")
+                            << QStringLiteral("Le manuel n'a pas pu \u00eatre ouvert.");
+}
+
 void TestWindowLoad::helpUnopenable() {
+    QFETCH(QString, file);
+    QFETCH(QString, text);
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
         QSKIP("only the offscreen platform is sure to have no handler for the file");
-    QVERIFY(m_dir->write(QStringLiteral("Talvex.chm"), "help"));
+    QVERIFY(m_dir->write(file, "help"));
     TalvexFRM window;
     pressF1(window, nullptr);
     const auto shown = MessageBox::shown();
     QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown.first().text, QStringLiteral("Le fichier d'aide Talvex.chm n'a pas pu \u00eatre ouvert."));
+    QCOMPARE(shown.first().text, text);
 }
 
 void TestWindowLoad::helpManual_data() {
