@@ -72,6 +72,9 @@ int enterWorkingFolder(const QCoreApplication& app) {
         return usageError(parser.errorText());
     if (parser.isSet(help))
         parser.showHelp(0);
+    // Only Qt's own handling knows how to list Qt's options; it exits here.
+    if (parser.isSet(QStringLiteral("help-all")))
+        parser.process(app);
     if (parser.isSet(version))
         parser.showVersion();
     if (!parser.positionalArguments().isEmpty())

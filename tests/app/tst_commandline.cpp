@@ -159,6 +159,7 @@ void TestCommandLine::information_data() {
     QTest::newRow("--version") << "--version" << QByteArray("Talvex 1.2\n");
     QTest::newRow("-h") << "-h" << QByteArray("--user-folder");
     QTest::newRow("--help") << "--help" << QByteArray("-C, --folder <DIR>");
+    QTest::newRow("--help-all") << "--help-all" << QByteArray("-platform");
 }
 
 void TestCommandLine::information() {
