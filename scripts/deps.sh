@@ -1,20 +1,30 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Talvex needs to build, run and test, when any is missing.
+# Never removes or replaces an installed package: apt refuses rather than swap, say, the system
+# logger.
 # Usage: scripts/deps.sh [run|test]   (test adds what the test suite needs)
 set -euo pipefail
 
 mode=${1:-run}
 pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
       libqt6network6 libqt6widgets6 qt6-qpa-plugins fonts-dejavu-core xvfb xauth pandoc)
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
 if [ "$mode" = test ]; then
-  pkgs+=(rsyslog dpkg-dev file clang libclang-rt-14-dev)
+  pkgs+=(dpkg-dev file clang libclang-rt-14-dev lintian appstream)
+  # The receive test runs against the system logger that is there; only a machine with none
+  # gets rsyslog.
+  if ! installed rsyslog && ! installed syslog-ng-core; then
+    pkgs+=(rsyslog)
+  fi
 fi
 
 missing=()
 for p in "${pkgs[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
+  installed "$p" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
@@ -27,4 +37,4 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+$sudo apt-get install -y -qq --no-install-recommends --no-remove "${missing[@]}"

@@ -1,9 +1,14 @@
 #include "TalvexFRM.h"
 
+#include "InstalledData.h"
+#include "WorkingFolder.h"
+
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,6 +39,63 @@ void closeOnTerminationSignals(TalvexFRM& window) {
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(sig, &action, nullptr);
 }
+
+// Status of a command line that cannot be followed, as usual for command-line programs.
+constexpr int UsageError = 2;
+
+int usageError(const QString& message) {
+    std::fprintf(stderr, "talvex: %s\n", qPrintable(message));
+    std::fprintf(stderr, "Try 'talvex --help' for more information.\n");
+    return UsageError;
+}
+
+// Enters the working folder that the command line asks for; without options it is the current
+// directory, as always. Returns 0, or the exit status when Talvex cannot start.
+int enterWorkingFolder(const QCoreApplication& app) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Plays the lines of a sample log file as syslog datagrams, or into a file, at a fixed pace.\n"
+        "Works in the current directory unless told otherwise."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption folder({QStringLiteral("C"), QStringLiteral("folder")},
+                                    QStringLiteral("Work in DIR, as if Talvex had been started there."),
+                                    QStringLiteral("DIR"));
+    const QCommandLineOption userFolder(
+        QStringLiteral("user-folder"),
+        QStringLiteral("Work in the folder Talvex of your documents folder, created with the sample sources "
+                       "on first use."));
+    parser.addOption(folder);
+    parser.addOption(userFolder);
+
+    if (!parser.parse(app.arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    // Only Qt's own handling knows how to list Qt's options; it exits here.
+    if (parser.isSet(QStringLiteral("help-all")))
+        parser.process(app);
+    if (parser.isSet(version))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+    if (parser.isSet(folder) && parser.isSet(userFolder))
+        return usageError(QStringLiteral("--folder and --user-folder cannot be used together"));
+
+    QString dir;
+    QString error;
+    if (parser.isSet(folder)) {
+        dir = parser.value(folder);
+    } else if (parser.isSet(userFolder)) {
+        dir = WorkingFolder::userFolder();
+        if (!WorkingFolder::prepare(dir, InstalledData::examplesFolder(), &error))
+            return usageError(error);
+    }
+    if (!dir.isEmpty() && !WorkingFolder::enter(dir, &error))
+        return usageError(error);
+    return 0;
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -41,6 +103,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Talvex"));
     QApplication::setApplicationVersion(QStringLiteral("1.2"));
     QApplication::setDesktopFileName(QStringLiteral("talvex"));
+    if (const int status = enterWorkingFolder(app))
+        return status;
 
     TalvexFRM window;
     closeOnTerminationSignals(window);

@@ -3,6 +3,7 @@
 #include "Artwork.h"
 #include "FileListBox.h"
 #include "GenerationRun.h"
+#include "InstalledData.h"
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
 #include "NumberText.h"
@@ -513,13 +514,24 @@ QString TalvexFRM::lookup(int n) const {
     return StringTable::lookup(n, m_languageOffset);
 }
 
-QString TalvexFRM::helpMessage(bool fileMissing, int languageOffset) {
-    if (languageOffset == 1) {
-        return fileMissing ? QStringLiteral("The help file Talvex.chm is not in the current folder.")
-                           : QStringLiteral("The help file Talvex.chm could not be opened.");
+QString TalvexFRM::helpMessage(HelpProblem problem, int languageOffset) {
+    const bool en = languageOffset == 1;
+    switch (problem) {
+    case HelpProblem::NoHelp:
+        return en ? QStringLiteral(
+                        "The help file Talvex.chm is not in the working folder, and the manual is not "
+                        "installed.")
+                  : QStringLiteral(
+                        "Le fichier d'aide Talvex.chm est absent du dossier de travail, et le manuel "
+                        "n'est pas install\u00e9.");
+    case HelpProblem::HelpFileNotOpened:
+        return en ? QStringLiteral("The help file Talvex.chm could not be opened.")
+                  : QStringLiteral("Le fichier d'aide Talvex.chm n'a pas pu \u00eatre ouvert.");
+    case HelpProblem::ManualNotOpened:
+        break;
     }
-    return fileMissing ? QStringLiteral("Le fichier d'aide Talvex.chm est absent du dossier courant.")
-                       : QStringLiteral("Le fichier d'aide Talvex.chm n'a pas pu \u00eatre ouvert.");
+    return en ? QStringLiteral("The manual could not be opened.")
+              : QStringLiteral("Le manuel n'a pas pu \u00eatre ouvert.");
 }
 
 QString TalvexFRM::settingsNotWritableMessage(int languageOffset) {
@@ -601,11 +613,18 @@ void TalvexFRM::installQtFrench(bool french) {
 }
 
 void TalvexFRM::TalvexFRM_Help() {
+    // A help file of the working folder comes first: it may be written for the sources kept there.
     const QString path = QDir::current().absoluteFilePath(QStringLiteral("Talvex.chm"));
     const bool present = QFileInfo(path).isFile();
     if (present && QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         return;
-    MessageBox::show(this, MessageBox::Icon::Information, lookup(55), helpMessage(!present, m_languageOffset),
+    const QString manual = InstalledData::manualFile(m_languageOffset);
+    if (!manual.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(manual)))
+        return;
+    const HelpProblem problem = present            ? HelpProblem::HelpFileNotOpened
+                                : manual.isEmpty() ? HelpProblem::NoHelp
+                                                   : HelpProblem::ManualNotOpened;
+    MessageBox::show(this, MessageBox::Icon::Information, lookup(55), helpMessage(problem, m_languageOffset),
                      MessageBox::Buttons::Ok);
 }
 

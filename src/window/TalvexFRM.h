@@ -44,7 +44,8 @@ public:
     QString lookup(int n) const;
 
     // Texts of the help message, not part of the string table.
-    static QString helpMessage(bool fileMissing, int languageOffset);
+    enum class HelpProblem { NoHelp, HelpFileNotOpened, ManualNotOpened };
+    static QString helpMessage(HelpProblem problem, int languageOffset);
     // Said once per copy when Talvex.ini cannot be written.
     static QString settingsNotWritableMessage(int languageOffset);
     // Title of the program's own warnings that are not in the string table.
@@ -58,7 +59,8 @@ public:
     void PICT_FR_Click();
     void PICT_UK_Click();
 
-    // F1: opens Talvex.chm of the current directory, or says that it is not there.
+    // F1: opens Talvex.chm of the current directory, else the installed manual in the interface
+    // language, or says that there is no help.
     void TalvexFRM_Help();
 
     // Puts the window's frame in the middle of its screen (the load, the first show, and the

@@ -12,11 +12,15 @@ echo "package: $(basename "$deb")"
 
 fail=0
 contents=$(dpkg-deb -c "$deb" | sed -E 's/^([^ ]+ +){5}//')
-for f in ./usr/bin/talvex ./usr/bin/talvex-send ./usr/share/man/man1/talvex-send.1 \
+for f in ./usr/bin/talvex ./usr/bin/talvex-send ./usr/share/man/man1/talvex-send.1.gz \
          ./usr/share/applications/talvex.desktop \
          ./usr/share/icons/hicolor/64x64/apps/talvex.png \
          ./usr/share/icons/hicolor/scalable/apps/talvex.svg \
-         "./usr/share/talvex/examples/Logs Source/web.txt"; do
+         "./usr/share/talvex/examples/Logs Source/web.txt" \
+         ./usr/share/talvex/manual/talvex.en.html ./usr/share/talvex/manual/talvex.fr.html \
+         ./usr/share/man/man1/talvex.1.gz ./usr/share/man/fr/man1/talvex.1.gz \
+         ./usr/share/doc/talvex/copyright ./usr/share/doc/talvex/changelog.gz \
+         ./usr/share/metainfo/invalid.talvex.Talvex.metainfo.xml; do
   if ! grep -qxF "$f" <<<"$contents"; then echo "missing from package: $f"; fail=1; fi
 done
 
@@ -31,7 +35,7 @@ done
 # The desktop entry must start the installed program and name an installed icon.
 dpkg-deb -x "$deb" "$out/root"
 desk="$out/root/usr/share/applications/talvex.desktop"
-grep -qx 'Exec=talvex' "$desk" || { echo "desktop entry: wrong Exec"; fail=1; }
+grep -qx 'Exec=talvex --user-folder' "$desk" || { echo "desktop entry: wrong Exec"; fail=1; }
 grep -qx 'Icon=talvex' "$desk" || { echo "desktop entry: wrong Icon"; fail=1; }
 file "$out/root/usr/bin/talvex" | grep -q 'ELF 64-bit' || { echo "not an executable"; fail=1; }
 
@@ -39,5 +43,25 @@ file "$out/root/usr/bin/talvex" | grep -q 'ELF 64-bit' || { echo "not an executa
 needed=$(objdump -p "$out/root/usr/bin/talvex-send" | awk '$1 == "NEEDED" { print $2 }')
 grep -q '^libQt6Network' <<<"$needed" || { echo "talvex-send: not linked to Qt Network"; fail=1; }
 if grep -Eq '^libQt6(Gui|Widgets)' <<<"$needed"; then echo "talvex-send links Qt Gui or Widgets"; fail=1; fi
+
+# cmake --install puts exactly the package's files in place (same paths, nothing more or less).
+cmake --install . --prefix "$out/inst/usr" >"$out/install.log" 2>&1 || { cat "$out/install.log"; exit 1; }
+(cd "$out/inst" && find . ! -type d | LC_ALL=C sort) >"$out/installed.list"
+(cd "$out/root" && find . ! -type d | LC_ALL=C sort) >"$out/packaged.list"
+if ! diff -u "$out/packaged.list" "$out/installed.list"; then
+  echo "cmake --install and the package install different files"; fail=1
+fi
+
+# The manual page is readable by man, without complaints.
+warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$out/root/usr/share/man/man1/talvex.1.gz" 2>&1 >/dev/null)
+[ -z "$warnings" ] || { echo "man: $warnings"; fail=1; }
+
+echo "appstreamcli validate:"
+appstreamcli validate --no-net "$out/root/usr/share/metainfo/invalid.talvex.Talvex.metainfo.xml" || fail=1
+
+# Debian's checks: no error allowed; warnings are printed for the record.
+echo "lintian:"
+lintian --tag-display-limit 0 "$deb" | tee "$out/lintian.log" || true
+if grep -q '^E: ' "$out/lintian.log"; then echo "lintian reports errors"; fail=1; fi
 
 exit $fail

@@ -1,4 +1,5 @@
 #include "FileListBox.h"
+#include "InstalledData.h"
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
 #include "TalvexFRM.h"
@@ -33,7 +34,10 @@ private slots:
     void helpMissing_data();
     void helpMissing();
     void helpOpened();
+    void helpUnopenable_data();
     void helpUnopenable();
+    void helpManual_data();
+    void helpManual();
 
 private:
     void pressF1(TalvexFRM& window, QWidget* focus);
@@ -51,10 +55,14 @@ void TestWindowLoad::init() {
     QVERIFY(m_dir->isValid());
     MessageBox::clearShown();
     m_opened.clear();
+    // An installation of our own, without a manual unless a test puts one there.
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("installed/manual")));
+    InstalledData::setFolder(m_dir->filePath(QStringLiteral("installed")));
 }
 
 void TestWindowLoad::cleanup() {
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    InstalledData::setFolder(QString());
     m_dir.reset();
 }
 
@@ -135,8 +143,10 @@ void TestWindowLoad::helpMissing_data() {
     QTest::addColumn<bool>("english");
     QTest::addColumn<QString>("focus");
     QTest::addColumn<QString>("text");
-    const QString fr = QStringLiteral("Le fichier d'aide Talvex.chm est absent du dossier courant.");
-    const QString en = QStringLiteral("The help file Talvex.chm is not in the current folder.");
+    const QString fr = QStringLiteral("Le fichier d'aide Talvex.chm est absent du dossier de travail, et le "
+                                      "manuel n'est pas install\u00e9.");
+    const QString en = QStringLiteral(
+        "The help file Talvex.chm is not in the working folder, and the manual is not installed.");
     QTest::newRow("French, window") << false << QString() << fr;
     QTest::newRow("French, output pane") << false << QStringLiteral("TXT_OutPut") << fr;
     QTest::newRow("English, button") << true << QStringLiteral("CMD_SRC1") << en;
@@ -165,6 +175,8 @@ void TestWindowLoad::helpMissing() {
 
 void TestWindowLoad::helpOpened() {
     QVERIFY(m_dir->write(QStringLiteral("Talvex.chm"), "help"));
+    // The working folder's own help comes before the manual.
+    QVERIFY(m_dir->write(QStringLiteral("installed/manual/talvex.fr.html"), "<html></html>"));
     QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openFile");
     TalvexFRM window;
     pressF1(window, window.TXT_OutPut);
@@ -174,15 +186,49 @@ void TestWindowLoad::helpOpened() {
     QVERIFY(MessageBox::shown().isEmpty());
 }
 
+void TestWindowLoad::helpUnopenable_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("help file") << QStringLiteral("Talvex.chm")
+                               << QStringLiteral("Le fichier d'aide Talvex.chm n'a pas pu \u00eatre ouvert.");
+    QTest::newRow("manual") << QStringLiteral("installed/manual/talvex.fr.html")
+                            << QStringLiteral("Le manuel n'a pas pu \u00eatre ouvert.");
+}
+
 void TestWindowLoad::helpUnopenable() {
+    QFETCH(QString, file);
+    QFETCH(QString, text);
     if (QGuiApplication::platformName() != QLatin1String("offscreen"))
         QSKIP("only the offscreen platform is sure to have no handler for the file");
-    QVERIFY(m_dir->write(QStringLiteral("Talvex.chm"), "help"));
+    QVERIFY(m_dir->write(file, "help"));
     TalvexFRM window;
     pressF1(window, nullptr);
     const auto shown = MessageBox::shown();
     QCOMPARE(shown.size(), 1);
-    QCOMPARE(shown.first().text, QStringLiteral("Le fichier d'aide Talvex.chm n'a pas pu \u00eatre ouvert."));
+    QCOMPARE(shown.first().text, text);
+}
+
+void TestWindowLoad::helpManual_data() {
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("manual");
+    QTest::newRow("French") << false << QStringLiteral("talvex.fr.html");
+    QTest::newRow("English") << true << QStringLiteral("talvex.en.html");
+}
+
+// Without Talvex.chm, the installed manual in the interface language.
+void TestWindowLoad::helpManual() {
+    QFETCH(bool, english);
+    QFETCH(QString, manual);
+    QVERIFY(m_dir->write(QStringLiteral("Talvex.ini"), english ? "[Settings]\r\nLanguage=2\r\n" : ""));
+    for (const char* name : {"installed/manual/talvex.fr.html", "installed/manual/talvex.en.html"})
+        QVERIFY(m_dir->write(QString::fromLatin1(name), "<html></html>"));
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openFile");
+    TalvexFRM window;
+    pressF1(window, nullptr);
+    QCOMPARE(m_opened.size(), 1);
+    QCOMPARE(QFileInfo(m_opened.first().toLocalFile()).canonicalFilePath(),
+             QFileInfo(m_dir->filePath(QStringLiteral("installed/manual/") + manual)).canonicalFilePath());
+    QVERIFY(MessageBox::shown().isEmpty());
 }
 
 QTEST_MAIN(TestWindowLoad)
