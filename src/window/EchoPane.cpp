@@ -1,0 +1,115 @@
+#include "EchoPane.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCursor>
+
+EchoPane::EchoPane(QPlainTextEdit* pane, QLabel* countLabel, QObject* parent)
+    : QObject(parent), m_pane(pane), m_countLabel(countLabel) {
+    m_frame.setSingleShot(true);
+    connect(&m_frame, &QTimer::timeout, this, &EchoPane::flush);
+    resetDocument();
+}
+
+void EchoPane::resetDocument() {
+    // Lines are only ever appended by the program; an undo history would just grow. Each line is
+    // followed by a line break, so the last block is always the empty one after it. Both are set
+    // again after every clear, so that no reset of the document loses them.
+    m_pane->setUndoRedoEnabled(false);
+    m_pane->setMaximumBlockCount(MaxLines + 1);
+}
+
+QString EchoPane::displayText(const QByteArray& line) {
+    const bool cut = line.size() > MaxLineBytes;
+    qsizetype end = line.size();
+    if (cut) {
+        // Cut before a UTF-8 sequence rather than through it.
+        end = MaxLineBytes;
+        for (int i = 0; i < 3 && end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80; ++i)
+            --end;
+    }
+    QString text = QString::fromUtf8(QByteArrayView(line).first(end));
+    if (cut)
+        text += QChar(0x2026); // "…"
+    // A line may hold a bare line feed (only a carriage return ends a source line): it is shown
+    // as a break inside the line's own block, so one line stays one block of the pane.
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\n' || u == u'\r' || u == 0x2029 || u == 0xfdd0 || u == 0xfdd1)
+            c = QChar::LineSeparator;
+    }
+    return text;
+}
+
+void EchoPane::append(const QByteArray& line) {
+    m_waiting.append(displayText(line));
+    // The pane keeps only the most recent lines; so do the lines waiting for it.
+    if (m_waiting.size() > MaxLines)
+        m_waiting.removeFirst();
+    scheduleFrame();
+}
+
+void EchoPane::setCount(const QString& caption) {
+    m_caption = caption;
+    m_captionWaiting = true;
+    scheduleFrame();
+}
+
+void EchoPane::scheduleFrame() {
+    if (m_frame.isActive())
+        return;
+    const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : qint64(FrameMs);
+    if (since >= FrameMs)
+        flush();
+    else
+        m_frame.start(int(FrameMs - since));
+}
+
+void EchoPane::flush() {
+    m_frame.stop();
+    if (m_captionWaiting) {
+        m_captionWaiting = false;
+        m_countLabel->setText(m_caption);
+    }
+    if (m_waiting.isEmpty())
+        return;
+    m_sinceFrame.start();
+
+    QScrollBar* bar = m_pane->verticalScrollBar();
+    const bool followEnd = bar->value() >= bar->maximum();
+
+    // Appended at the end in one edit, never by rewriting the text; the document drops the
+    // oldest blocks beyond its maximum block count.
+    QTextCursor cursor(m_pane->document());
+    cursor.movePosition(QTextCursor::End);
+    QString batch = m_waiting.join(QLatin1Char('\n'));
+    batch += QLatin1Char('\n');
+    m_waiting.clear();
+    cursor.insertText(batch);
+
+    if (followEnd)
+        bar->setValue(bar->maximum());
+}
+
+void EchoPane::clear() {
+    m_waiting.clear();
+    flush(); // the count label keeps its last text
+    m_pane->clear();
+    resetDocument();
+}
+
+void EchoPane::showLines(const QStringList& lines) {
+    flush();
+    if (lines.isEmpty())
+        return;
+    QTextCursor cursor(m_pane->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    m_pane->verticalScrollBar()->setValue(m_pane->verticalScrollBar()->maximum());
+}
+
+QString EchoPane::text() {
+    flush();
+    return m_pane->toPlainText();
+}
