@@ -3,7 +3,49 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QStringDecoder>
 #include <QTextCursor>
+
+namespace {
+
+// Windows-1252 from 0x80 to 0x9F; the five bytes it leaves undefined read as Latin-1.
+constexpr char16_t Windows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString fromWindows1252(QByteArrayView bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char b : bytes) {
+        const auto u = static_cast<unsigned char>(b);
+        *out++ = QChar(u >= 0x80 && u < 0xA0 ? Windows1252High[u - 0x80] : char16_t(u));
+    }
+    return text;
+}
+
+bool isAscii(QByteArrayView bytes) {
+    for (const char b : bytes) {
+        if (static_cast<unsigned char>(b) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// Valid UTF-8 decoded as such (a byte-order mark kept, as it is part of the line), else nothing.
+bool decodeUtf8(QByteArrayView bytes, QString* text) {
+    if (isAscii(bytes)) {
+        *text = QString::fromLatin1(bytes);
+        return true;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    *text = decoder(bytes);
+    return !decoder.hasError();
+}
+
+} // namespace
 
 EchoPane::EchoPane(QPlainTextEdit* pane, QLabel* countLabel, QObject* parent)
     : QObject(parent), m_pane(pane), m_countLabel(countLabel) {
@@ -29,7 +71,9 @@ QString EchoPane::displayText(const QByteArray& line) {
         for (int i = 0; i < 3 && end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80; ++i)
             --end;
     }
-    QString text = QString::fromUtf8(QByteArrayView(line).first(end));
+    QString text;
+    if (!decodeUtf8(QByteArrayView(line).first(end), &text))
+        text = fromWindows1252(QByteArrayView(line).first(cut ? MaxLineBytes : line.size()));
     if (cut)
         text += QChar(0x2026); // "…"
     // A line may hold a bare line feed (only a carriage return ends a source line): it is shown

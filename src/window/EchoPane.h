@@ -11,8 +11,9 @@ class QLabel;
 class QPlainTextEdit;
 
 // The output pane and the line count above it, as the run and the preview fill them. Lines are
-// kept as bytes until shown; the pane shows each as one block, decoded for display only, at most MaxLineBytes
-// of it, and keeps the last MaxLines lines.
+// kept as bytes until shown; the pane shows each as one block, decoded for display only (a line
+// that is valid UTF-8 as UTF-8, any other as Windows-1252), at most MaxLineBytes of it, and keeps
+// the last MaxLines lines.
 //
 // Lines and counts arrive at whatever rate the run produces them, but a person can read neither
 // faster than a screen refreshes: both are painted at most once per FrameMs, the lines of a frame
@@ -26,8 +27,8 @@ public:
     static constexpr qsizetype MaxLineBytes = 65536;
     static constexpr int FrameMs = 30;
 
-    // What the pane shows of one line: decoded as UTF-8 (invalid bytes as replacement characters),
-    // cut to MaxLineBytes and then ended by "…". Line breaks
+    // What the pane shows of one line: valid UTF-8 decoded as such, anything else as Windows-1252
+    // (Latin-1 where it has no character), cut to MaxLineBytes and then ended by "…". Line breaks
     // inside the line become line separators, so the line stays one block.
     static QString displayText(const QByteArray& line);
 

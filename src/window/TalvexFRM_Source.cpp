@@ -71,7 +71,9 @@ struct Preview {
 };
 
 // The result of adding each line to the pane in turn, where a pane that has grown past the cap
-// is emptied instead and that line is not shown; computed in one pass over the file.
+// is emptied instead and that line is not shown; computed in one pass over the file. The cap is
+// on what the pane holds, characters of the shown text, not bytes of the file: accented text
+// takes more bytes than characters, and Windows-1252 text fewer.
 RunError readPreview(const QString& path, Preview* preview) {
     SourceReader reader;
     RunError error = reader.open(path);
@@ -95,7 +97,7 @@ RunError readPreview(const QString& path, Preview* preview) {
             continue;
         }
         preview->pane.append(EchoPane::displayText(line)); // shown as the run echoes it
-        paneLength += line.size() + 2;
+        paneLength += preview->pane.constLast().size() + 2;
         preview->lastShown = counter;
     }
 }
