@@ -6,6 +6,8 @@
 #include <QStringDecoder>
 #include <QTextCursor>
 
+#include <algorithm>
+
 namespace {
 
 // Windows-1252 from 0x80 to 0x9F; the five bytes it leaves undefined read as Latin-1.
@@ -50,7 +52,7 @@ bool decodeUtf8(QByteArrayView bytes, QString* text) {
 EchoPane::EchoPane(QPlainTextEdit* pane, QLabel* countLabel, QObject* parent)
     : QObject(parent), m_pane(pane), m_countLabel(countLabel) {
     m_frame.setSingleShot(true);
-    connect(&m_frame, &QTimer::timeout, this, &EchoPane::flush);
+    connect(&m_frame, &QTimer::timeout, this, &EchoPane::frameDue);
     resetDocument();
 }
 
@@ -100,25 +102,40 @@ void EchoPane::setCount(const QString& caption) {
     scheduleFrame();
 }
 
+bool EchoPane::minimised() const {
+    return m_pane->window()->windowState() & Qt::WindowMinimized;
+}
+
 void EchoPane::scheduleFrame() {
     if (m_frame.isActive())
         return;
     const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : qint64(FrameMs);
-    if (since >= FrameMs)
+    if (since >= FrameMs && !minimised())
         flush();
     else
-        m_frame.start(int(FrameMs - since));
+        m_frame.start(int(std::clamp<qint64>(FrameMs - since, 1, FrameMs)));
+}
+
+void EchoPane::frameDue() {
+    // Nobody sees a minimised window: what waits for it costs no layout until it is restored.
+    if (minimised())
+        m_frame.start(FrameMs);
+    else
+        flush();
 }
 
 void EchoPane::flush() {
     m_frame.stop();
+    if (!m_captionWaiting && m_waiting.isEmpty())
+        return;
+    // A frame paints the count and the lines together; the next one comes FrameMs later.
+    m_sinceFrame.start();
     if (m_captionWaiting) {
         m_captionWaiting = false;
         m_countLabel->setText(m_caption);
     }
     if (m_waiting.isEmpty())
         return;
-    m_sinceFrame.start();
 
     QScrollBar* bar = m_pane->verticalScrollBar();
     const bool followEnd = bar->value() >= bar->maximum();

@@ -15,9 +15,11 @@ class QPlainTextEdit;
 // that is valid UTF-8 as UTF-8, any other as Windows-1252), at most MaxLineBytes of it, and keeps
 // the last MaxLines lines.
 //
-// Lines and counts arrive at whatever rate the run produces them, but a person can read neither
-// faster than a screen refreshes: both are painted at most once per FrameMs, the lines of a frame
-// in one edit of the pane. The views belong to the window; this only writes into them.
+// Lines and counts arrive at whatever rate the run produces them, but a person reads neither
+// faster than a few times a second, and every paint of the window costs the process more than
+// producing a line: both are painted together at most once per FrameMs, the lines of a frame in
+// one edit of the pane, and not at all while the window is minimised. A line that comes after a
+// quiet FrameMs is shown at once. The views belong to the window; this only writes into them.
 class EchoPane : public QObject {
     Q_OBJECT
 public:
@@ -25,7 +27,7 @@ public:
 
     static constexpr int MaxLines = 100000;
     static constexpr qsizetype MaxLineBytes = 65536;
-    static constexpr int FrameMs = 30;
+    static constexpr int FrameMs = 100;
 
     // What the pane shows of one line: valid UTF-8 decoded as such, anything else as Windows-1252
     // (Latin-1 where it has no character), cut to MaxLineBytes and then ended by "…". Line breaks
@@ -46,6 +48,8 @@ public:
 
 private:
     void scheduleFrame();
+    void frameDue();
+    bool minimised() const;
     void resetDocument();
 
     QPlainTextEdit* m_pane;

@@ -32,6 +32,7 @@ private slots:
     void echoFlushedWhenTheRunPausesOrEnds();
     void echoKeepsTheMostRecentLines();
     void clearEcho();
+    void echoWaitsWhileMinimised();
     void runButtons_data();
     void runButtons();
     void controlsEnabled_data();
@@ -207,6 +208,24 @@ void TestRunHost::clearEcho() {
     QVERIFY(!m_window->TXT_OutPut->isUndoRedoEnabled());
     host()->echoLine("after");
     QCOMPARE(m_window->echoText(), QStringLiteral("after\n"));
+}
+
+void TestRunHost::echoWaitsWhileMinimised() {
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    host()->echoLine("first"); // nothing painted for a while: shown at once
+    QCOMPARE(pane()->blockCount(), 2);
+    m_window->showMinimized();
+    host()->setLineCountCaption(QStringLiteral("Lignes: 2"));
+    host()->echoLine("second");
+    // Nobody sees a minimised window: neither the pane nor the count is laid out for it.
+    QTest::qWait(3 * TalvexFRM::EchoFlushMs);
+    QCOMPARE(pane()->blockCount(), 2);
+    QVERIFY(m_window->LBL_LineCount->text() != QStringLiteral("Lignes: 2"));
+    m_window->showNormal();
+    QTRY_COMPARE(pane()->blockCount(), 3);
+    QCOMPARE(m_window->LBL_LineCount->text(), QStringLiteral("Lignes: 2"));
+    QCOMPARE(m_window->echoText(), QStringLiteral("first\nsecond\n"));
 }
 
 void TestRunHost::runButtons_data() {
