@@ -1,0 +1,53 @@
+#include "ReferenceSender.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <ctime>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace ReferenceSender {
+namespace {
+
+double seconds(clockid_t clock) {
+    timespec now{};
+    ::clock_gettime(clock, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+} // namespace
+
+Result send(std::uint16_t port, const QList<QByteArray>& lines, std::int64_t delayNs) {
+    Result result;
+    // On a thread of its own, so that its processor time is its own.
+    std::thread sender([&] {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return;
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(port);
+        const double cpuStart = seconds(CLOCK_THREAD_CPUTIME_ID);
+        const double wallStart = seconds(CLOCK_MONOTONIC);
+        for (const QByteArray& line : lines) {
+            timespec wait{};
+            wait.tv_sec = static_cast<time_t>(delayNs / 1000000000);
+            wait.tv_nsec = static_cast<long>(delayNs % 1000000000);
+            while (::clock_nanosleep(CLOCK_MONOTONIC, 0, &wait, &wait) == EINTR) {
+            }
+            if (::sendto(fd, line.constData(), size_t(line.size()), 0, reinterpret_cast<const sockaddr*>(&to),
+                         sizeof to) == line.size())
+                ++result.sent;
+        }
+        result.cpuSeconds = seconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
+        result.wallSeconds = seconds(CLOCK_MONOTONIC) - wallStart;
+        ::close(fd);
+    });
+    sender.join();
+    return result;
+}
+
+} // namespace ReferenceSender

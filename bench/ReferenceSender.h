@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <cstdint>
+
+// The plainest sender there is, to measure Talvex's pacing against on the same machine and in
+// the same run: a loop that sleeps the delay with clock_nanosleep, then sends the next line as
+// one datagram to 127.0.0.1, like Talvex each wait starting after the previous send.
+namespace ReferenceSender {
+
+struct Result {
+    double cpuSeconds = 0; // processor time of the sending thread
+    double wallSeconds = 0;
+    qint64 sent = 0;
+};
+
+// Blocks until every line is sent; `delayNs` before each one.
+Result send(std::uint16_t port, const QList<QByteArray>& lines, std::int64_t delayNs);
+
+} // namespace ReferenceSender
