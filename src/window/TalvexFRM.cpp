@@ -238,9 +238,6 @@ void TalvexFRM::createControls() {
 
     // Inside Frame2.
     LBL_LineCount = makeLabel(Frame2, "LBL_LineCount", 120, 240, 1620, 300, QStringLiteral("Lignes :"));
-    // Repainted with every frame of the echo: painting its own background spares repainting the
-    // frame behind it, and everything else in that frame, each time.
-    LBL_LineCount->setAutoFillBackground(true);
     LBL_LineCount->setToolTip(QStringLiteral(" Nombre de lignes lues / g\u00e9n\u00e9r\u00e9es "));
 
     LBL_Err = makeLabel(Frame2, "LBL_Err", 1440, 240, 5655, 255, QStringLiteral("Texte Erreur"));
@@ -256,7 +253,10 @@ void TalvexFRM::createControls() {
     Label3->setPalette(bluePalette);
 
     TXT_OutPut = make<QPlainTextEdit>(Frame2, "TXT_OutPut", 120, 480, 8055, 2175);
-    TXT_OutPut->setAutoFillBackground(true); // as LBL_LineCount: its scroll bar moves with each frame
+    // Its scroll bar moves with every frame of the echo: painting its own background spares
+    // repainting the frame behind it, and every control in that frame, each time. (The count
+    // label stays transparent: the frame's tinted fill behind it would show as a box.)
+    TXT_OutPut->setAutoFillBackground(true);
     TXT_OutPut->setReadOnly(true);
     TXT_OutPut->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // Log lines are long: one screen row per line, scrolled sideways when needed.
