@@ -5,34 +5,49 @@
 #include <ctime>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace ReferenceSender {
+namespace {
 
-bool send(quint16 port, const QList<QByteArray>& lines, double delaySeconds) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    to.sin_port = htons(port);
-    const long long delayNs = static_cast<long long>(delaySeconds * 1e9);
-    timespec due{};
-    ::clock_gettime(CLOCK_MONOTONIC, &due);
-    for (const QByteArray& line : lines) {
-        // One delay after the previous send (or the start), as the run paces its lines.
-        const long long ns = static_cast<long long>(due.tv_nsec) + delayNs;
-        due.tv_sec += static_cast<time_t>(ns / 1000000000LL);
-        due.tv_nsec = static_cast<long>(ns % 1000000000LL);
-        while (delayNs > 0 && ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
+double seconds(clockid_t clock) {
+    timespec now{};
+    ::clock_gettime(clock, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+} // namespace
+
+Result send(std::uint16_t port, const QList<QByteArray>& lines, std::int64_t delayNs) {
+    Result result;
+    // On a thread of its own, so that its processor time is its own.
+    std::thread sender([&] {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return;
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(port);
+        const double cpuStart = seconds(CLOCK_THREAD_CPUTIME_ID);
+        const double wallStart = seconds(CLOCK_MONOTONIC);
+        for (const QByteArray& line : lines) {
+            timespec wait{};
+            wait.tv_sec = static_cast<time_t>(delayNs / 1000000000);
+            wait.tv_nsec = static_cast<long>(delayNs % 1000000000);
+            while (::clock_nanosleep(CLOCK_MONOTONIC, 0, &wait, &wait) == EINTR) {
+            }
+            if (::sendto(fd, line.constData(), size_t(line.size()), 0, reinterpret_cast<const sockaddr*>(&to),
+                         sizeof to) == line.size())
+                ++result.sent;
         }
-        ::sendto(fd, line.constData(), static_cast<size_t>(line.size()), 0, reinterpret_cast<sockaddr*>(&to),
-                 sizeof to);
-        ::clock_gettime(CLOCK_MONOTONIC, &due);
-    }
-    ::close(fd);
-    return true;
+        result.cpuSeconds = seconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
+        result.wallSeconds = seconds(CLOCK_MONOTONIC) - wallStart;
+        ::close(fd);
+    });
+    sender.join();
+    return result;
 }
 
 } // namespace ReferenceSender

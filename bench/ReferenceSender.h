@@ -3,12 +3,20 @@
 #include <QByteArray>
 #include <QList>
 
-// The yardstick for pacing: a plain sender that sleeps on clock_nanosleep until one delay after
-// its previous datagram, then sends the next line to 127.0.0.1:`port`. Whatever spacing error a
-// receiver sees from it is what the machine and its scheduler add; a sender of ours is judged
-// beside it, measured in the same run.
+#include <cstdint>
+
+// The plainest sender there is, to measure Talvex's pacing against on the same machine and in
+// the same run: a loop that sleeps the delay with clock_nanosleep, then sends the next line as
+// one datagram to 127.0.0.1, like Talvex each wait starting after the previous send.
 namespace ReferenceSender {
-// Blocks until every line was sent; the first one a delay after the call. A delay of 0 sends
-// back to back: the most this machine's loopback takes from one sender. False if no socket.
-bool send(quint16 port, const QList<QByteArray>& lines, double delaySeconds);
+
+struct Result {
+    double cpuSeconds = 0; // processor time of the sending thread
+    double wallSeconds = 0;
+    qint64 sent = 0;
+};
+
+// Blocks until every line is sent; `delayNs` before each one.
+Result send(std::uint16_t port, const QList<QByteArray>& lines, std::int64_t delayNs);
+
 } // namespace ReferenceSender

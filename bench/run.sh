@@ -1,14 +1,31 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in Release (build-bench/) and runs them all, printing one table.
-# Takes about two minutes; the machine should be otherwise idle for meaningful pacing figures.
-# Usage: bench/run.sh [pacing|waitcost|rate|scale|window-rate|window-memory|window-soak|send-rate|send-pacing ...]
-# window-soak (not run by default) lasts TALVEX_SOAK_SECONDS, 600 unless set.
+# Builds the benchmarks in Release (build-bench/) and runs them, printing one table.
+# The default selection takes about eight minutes; the machine should be otherwise idle for
+# meaningful pacing figures.
+# Usage: bench/run.sh [SELECTION ...]
+#   pacing waitcost rate scale         the engine alone, with a stand-in window
+#   window-rate window-memory          the real window in this process, offscreen
+#   line-cost                          one copy as its own process, 10,000 lines at 10 ms, on an
+#                                      X server (xcb) and offscreen: processor time per line
+#   spacing                            500 lines at 10 ms at the receiver, beside a reference
+#                                      clock_nanosleep sender
+#   send-rate send-pacing              talvex-send as a child process: rate at --delay 0, and
+#                                      its pacing beside the reference sender
+# Not run by default, because they last minutes each (or "all" for every one but the soak):
+#   copy-wait      one copy at a 1 s delay for 60 lines on the X server (1 min)
+#   spacing-long   spacing as above, plus 60 lines at 1 s for both senders (2 min more)
+#   copies         20 copies from one folder on one X server, 1 s for 60 s (1 to 2 min)
+#   window-soak    lasts TALVEX_SOAK_SECONDS, 600 unless set
+# The X server is $TALVEX_BENCH_DISPLAY when set, else an Xvfb started for the run.
+# TALVEX_BENCH_BUILD names an already configured build folder to use instead of build-bench/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build-bench"
+build="${TALVEX_BENCH_BUILD:-$root/build-bench}"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DTALVEX_BUILD_TESTS=OFF -DTALVEX_BUILD_BENCH=ON >/dev/null
+if [ -z "${TALVEX_BENCH_BUILD:-}" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DTALVEX_BUILD_TESTS=OFF -DTALVEX_BUILD_BENCH=ON >/dev/null
+fi
 cmake --build "$build" -j2 --target talvex_bench >/dev/null
 
 # talvex-send is measured as a child process, as scripts run it.
@@ -19,19 +36,56 @@ fi
 
 # The window benchmarks need the window library; without it their rows say so.
 window_bench=""
-if cmake --build "$build" -j2 --target talvex_bench_window >/dev/null 2>&1; then
+copies_bench=""
+if cmake --build "$build" -j2 --target talvex_bench_window talvex_bench_copies >/dev/null 2>&1; then
   window_bench="$build/bench/talvex_bench_window"
+  copies_bench="$build/bench/talvex_bench_copies"
 fi
 
 selected=("$@")
-[ ${#selected[@]} -eq 0 ] && selected=(pacing waitcost rate scale window-rate window-memory send-rate send-pacing)
+[ ${#selected[@]} -eq 0 ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing
+                                         send-rate send-pacing)
+[ "${selected[*]}" = all ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing-long
+                                        copy-wait copies send-rate send-pacing)
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='qt.qpa.*=false'
 export XDG_RUNTIME_DIR="$work"
 rows="$work/rows"
 : >"$rows"
+
+# An X server for the copies that show their window on one, started here unless given.
+xvfb_pid=""
+x_display="${TALVEX_BENCH_DISPLAY:-}"
+start_x() {
+  [ -n "$x_display" ] && return 0
+  command -v Xvfb >/dev/null || return 1
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  local number=""
+  for _ in $(seq 100); do
+    number=$(tr -dc 0-9 <"$work/display")
+    [ -n "$number" ] && break
+    sleep 0.1
+  done
+  [ -n "$number" ] && x_display=":$number"
+  [ -n "$x_display" ]
+}
+trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
+
+# Runs the copies benchmark on the X server (xcb) or offscreen: copies_on xcb|offscreen ARGS...
+copies_on() {
+  local platform=$1; shift
+  if [ -z "$copies_bench" ]; then
+    echo "ROW|$*|copies of the real window|needs window|-|not run" >>"$rows"
+  elif [ "$platform" = xcb ] && ! start_x; then
+    echo "ROW|$*|on an X server|no X server (Xvfb)|-|not run" >>"$rows"
+  elif [ "$platform" = xcb ]; then
+    (cd "$work" && DISPLAY="$x_display" QT_QPA_PLATFORM=xcb "$copies_bench" "$@") | grep '^ROW|' >>"$rows" || true
+  else
+    (cd "$work" && "$copies_bench" "$@") | grep '^ROW|' >>"$rows" || true
+  fi
+}
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for what in "${selected[@]}"; do
@@ -55,10 +109,20 @@ for what in "${selected[@]}"; do
         (cd "$work" && "$send_bench" "${what#send-}") | grep '^ROW|' >>"$rows" || true
       fi
       ;;
+    line-cost)
+      copies_on xcb linecost 10000 0.01
+      copies_on offscreen linecost 10000 0.01
+      ;;
+    spacing) copies_on xcb spacing ;;
+    spacing-long) copies_on xcb spacing long ;;
+    copy-wait) copies_on xcb waitcost ;;
+    copies) copies_on xcb copies 20 60 ;;
     *)
       (cd "$work" && "$build/bench/talvex_bench" "$what") | grep '^ROW|' >>"$rows" || true
       ;;
   esac
+  # Pacing and processor figures depend on what else the machine runs: the load after each.
+  echo "ROW|  (load average after $what)|1, 5, 15 min|$(cut -d' ' -f1-3 /proc/loadavg)|-|info" >>"$rows"
 done
 
 echo

@@ -31,11 +31,11 @@ constexpr int StrGenerationOf = 49;   // 149/150
 constexpr int StrGenerationDone = 51; // 151/152
 
 constexpr qint64 MaxLineCounter = std::numeric_limits<qint32>::max();
-constexpr qint64 WakeMarginNs = 300 * 1000;
 // Lines without any wait go out in bursts of at most this many, or this long, between two
 // turns of the event loop.
 constexpr int BurstMaxLines = 1024;
 constexpr qint64 BurstSliceNs = 2 * 1000 * 1000;
+constexpr qint64 FallbackMarginNs = 300 * 1000;
 } // namespace
 
 struct GenerationRun::Private {
@@ -230,11 +230,13 @@ void GenerationRun::Private::armWait(AfterWait next) {
 
 void GenerationRun::Private::scheduleRest() {
     // The wait goes back to the event loop whatever its length, so every other handler runs in
-    // it, and the timer costs nothing while it waits. Waking from a long sleep takes the system a
-    // few tenths of a millisecond, so the timer is set that much early and the last moments are
-    // finished by looking at the clock from the event loop: at most a tenth of the delay.
+    // it, and the timer costs nothing while it waits. The precise timer sleeps in the kernel until
+    // the line is due: waking a few tens of microseconds late costs less than finishing each wait
+    // on the processor. The fallback timer only knows milliseconds, so it is set a little early
+    // and the last moments are finished by looking at the clock from the event loop: at most a
+    // tenth of the delay.
     const qint64 remaining = dueNs - clock.nsecsElapsed();
-    const qint64 margin = std::min(WakeMarginNs, delayNs / 10);
+    const qint64 margin = timer.isPrecise() ? 0 : std::min(FallbackMarginNs, delayNs / 10);
     timer.start(remaining > margin ? remaining - margin : 0);
 }
 

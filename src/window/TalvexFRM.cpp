@@ -26,14 +26,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QScrollBar>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionFrame>
 #include <QStyleOptionGroupBox>
-#include <QTextCursor>
 #include <QToolButton>
 #include <QUrl>
 #include <QWindow>
@@ -70,10 +68,8 @@ TalvexFRM::TalvexFRM(QWidget* parent) : QWidget(parent) {
     m_qtFrenchLoaded =
         m_qtFrench.load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 
-    m_echoTimer.setSingleShot(true);
-    connect(&m_echoTimer, &QTimer::timeout, this, &TalvexFRM::flushEcho);
-
     createControls();
+    m_echo = new EchoPane(TXT_OutPut, LBL_LineCount, this);
     fitFontToCaptions();
     fitFieldFonts();
     chainTabOrder();
@@ -287,14 +283,15 @@ void TalvexFRM::createControls() {
     Label3->setPalette(bluePalette);
 
     TXT_OutPut = make<QPlainTextEdit>(Frame2, "TXT_OutPut", 120, 480, 8055, 2175);
+    // Its scroll bar moves with every frame of the echo: painting its own background spares
+    // repainting the frame behind it, and every control in that frame, each time. (The count
+    // label stays transparent: the frame's tinted fill behind it would show as a box.)
+    TXT_OutPut->setAutoFillBackground(true);
     TXT_OutPut->setReadOnly(true);
     TXT_OutPut->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // Log lines are long: one screen row per line, scrolled sideways when needed.
     TXT_OutPut->setLineWrapMode(QPlainTextEdit::NoWrap);
-    // Lines are only ever appended by the program; an undo history would just grow.
-    TXT_OutPut->setUndoRedoEnabled(false);
-    // Each line is followed by a line break, so the last block is always the empty one after it.
-    TXT_OutPut->setMaximumBlockCount(EchoMaxLines + 1);
+    // The echo (EchoPane) keeps no undo history and caps the pane's lines.
 
     // Winsock1, the UDP socket, is a non-visual child made with the run (TalvexFRM_Run.cpp).
 }
@@ -720,88 +717,25 @@ void TalvexFRM::setControlsEnabled(int controls, bool enabled) {
 }
 
 void TalvexFRM::clearEcho() {
-    m_pendingEcho.clear();
-    flushEcho(); // the count label keeps its last text
-    TXT_OutPut->clear();
-    // Kept explicitly: the cap and the absence of undo must survive any reset of the document.
-    TXT_OutPut->setUndoRedoEnabled(false);
-    TXT_OutPut->setMaximumBlockCount(EchoMaxLines + 1);
+    m_echo->clear();
 }
 
 void TalvexFRM::echoLine(const QByteArray& line) {
-    // Invalid UTF-8 shows as replacement characters. A line may hold a bare line feed (only a
-    // carriage return ends a source line): it is shown as a break inside the line's own block,
-    // so one produced line stays one block of the pane.
-    QString text = QString::fromUtf8(echoedPart(line));
-    for (QChar& c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'\n' || u == u'\r' || u == 0x2029 || u == 0xfdd0 || u == 0xfdd1)
-            c = QChar::LineSeparator;
-    }
-    m_pendingEcho.append(text);
-    // The pane keeps only the most recent lines; so does the batch while it waits.
-    if (m_pendingEcho.size() > EchoMaxLines)
-        m_pendingEcho.removeFirst();
-    scheduleEchoFlush();
-}
-
-void TalvexFRM::scheduleEchoFlush() {
-    if (m_echoTimer.isActive())
-        return;
-    const qint64 since = m_sinceFlush.isValid() ? m_sinceFlush.elapsed() : qint64(EchoFlushMs);
-    if (since >= EchoFlushMs)
-        flushEcho();
-    else
-        m_echoTimer.start(int(EchoFlushMs - since));
-}
-
-QByteArray TalvexFRM::echoedPart(const QByteArray& line) {
-    if (line.size() <= EchoMaxLineBytes)
-        return line;
-    // Cut before a UTF-8 sequence rather than through it.
-    qsizetype cut = EchoMaxLineBytes;
-    for (int i = 0; i < 3 && cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80; ++i)
-        --cut;
-    return line.left(cut) + "\xE2\x80\xA6"; // "…"
+    m_echo->append(line);
 }
 
 void TalvexFRM::flushEcho() {
-    m_echoTimer.stop();
-    if (m_captionPending) {
-        m_captionPending = false;
-        LBL_LineCount->setText(m_pendingCaption);
-    }
-    if (m_pendingEcho.isEmpty())
-        return;
-    m_sinceFlush.start();
-
-    QScrollBar* bar = TXT_OutPut->verticalScrollBar();
-    const bool followEnd = bar->value() >= bar->maximum();
-
-    // Appended at the end in one edit, never by rewriting the text; the document drops the
-    // oldest blocks beyond its maximum block count.
-    QTextCursor cursor(TXT_OutPut->document());
-    cursor.movePosition(QTextCursor::End);
-    QString batch = m_pendingEcho.join(QLatin1Char('\n'));
-    batch += QLatin1Char('\n');
-    m_pendingEcho.clear();
-    cursor.insertText(batch);
-
-    if (followEnd)
-        bar->setValue(bar->maximum());
+    m_echo->flush();
 }
 
 QString TalvexFRM::echoText() {
-    flushEcho();
-    return TXT_OutPut->toPlainText();
+    return m_echo->text();
 }
 
 void TalvexFRM::setLineCountCaption(const QString& caption) {
     // At high rates repainting the count for every line costs more than producing the line, so
-    // the count follows the echo's batching: never more than EchoFlushMs behind.
-    m_pendingCaption = caption;
-    m_captionPending = true;
-    scheduleEchoFlush();
+    // the count is painted with the echo's frames: never more than EchoFlushMs behind.
+    m_echo->setCount(caption);
 }
 
 void TalvexFRM::showError(const QString& errorCaption, const QString& titleCaption) {

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "EchoPane.h"
 #include "InstanceSlots.h"
 #include "RunHost.h"
 
-#include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
 #include <QTranslator>
@@ -81,19 +81,15 @@ public:
     void showInformation(const QString& title, const QString& text) override;
     void restoreNormalWindow() override;
 
-    // What the pane shows of a line: all of it up to EchoMaxLineBytes, else its beginning and "…".
-    // Laying out a line of many megabytes would cost the pane many times its size; the output still
-    // gets every byte.
-    static QByteArray echoedPart(const QByteArray& line);
-    static constexpr qsizetype EchoMaxLineBytes = 65536;
+    // The pane's limits, as the echo applies them (EchoPane).
+    static constexpr qsizetype EchoMaxLineBytes = EchoPane::MaxLineBytes;
+    static constexpr int EchoMaxLines = EchoPane::MaxLines;
+    static constexpr int EchoFlushMs = EchoPane::FrameMs;
 
-    // Echoed lines are batched for at most EchoFlushMs; this writes any waiting lines now.
+    // Shows any echoed lines and count still waiting for the next frame, now.
     void flushEcho();
     // The echo pane's whole text, after a flush: each line followed by "\n".
     QString echoText();
-
-    static constexpr int EchoMaxLines = 100000;
-    static constexpr int EchoFlushMs = 30;
 
     // Design geometry is in twips; at 96 dpi a pixel is 15 twips.
     static constexpr int TwipsPerPixel = 15;
@@ -271,11 +267,6 @@ private:
     bool m_qtFrenchLoaded = false;
     bool m_qtFrenchInstalled = false;
 
-    // Echo batching.
-    QStringList m_pendingEcho;
-    QString m_pendingCaption;
-    bool m_captionPending = false;
-    void scheduleEchoFlush();
-    QTimer m_echoTimer;
-    QElapsedTimer m_sinceFlush;
+    // The output pane and the line count, as the run and the preview write them.
+    EchoPane* m_echo = nullptr;
 };

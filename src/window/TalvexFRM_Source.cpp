@@ -21,8 +21,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollBar>
-#include <QTextCursor>
 
 #include <functional>
 
@@ -66,14 +64,16 @@ private:
     std::function<void()> m_lostFocus;
 };
 
-// What the preview leaves behind: the pane's text and the count of the last line shown.
+// What the preview leaves behind: the pane's lines as shown and the count of the last one.
 struct Preview {
-    QByteArray pane; // the shown lines, each ended by '\r' (no source line holds one)
+    QStringList pane;
     qint64 lastShown = 0;
 };
 
 // The result of adding each line to the pane in turn, where a pane that has grown past the cap
-// is emptied instead and that line is not shown; computed in one pass over the file.
+// is emptied instead and that line is not shown; computed in one pass over the file. The cap is
+// on what the pane holds, characters of the shown text, not bytes of the file: accented text
+// takes more bytes than characters, and Windows-1252 text fewer.
 RunError readPreview(const QString& path, Preview* preview) {
     SourceReader reader;
     RunError error = reader.open(path);
@@ -92,28 +92,14 @@ RunError readPreview(const QString& path, Preview* preview) {
         if (error.isError())
             return error;
         if (paneLength > TalvexFRM::PreviewCap) {
-            preview->pane.truncate(0);
+            preview->pane.clear();
             paneLength = 0;
             continue;
         }
-        preview->pane += TalvexFRM::echoedPart(line); // counted whole below, shown as the run echoes it
-        preview->pane += '\r';
-        paneLength += line.size() + 2;
+        preview->pane.append(EchoPane::displayText(line)); // shown as the run echoes it
+        paneLength += preview->pane.constLast().size() + 2;
         preview->lastShown = counter;
     }
-}
-
-// The pane's text for the shown lines: one block per source line, as the run's echo shows them.
-QString paneText(const QByteArray& lines) {
-    QString text = QString::fromUtf8(lines);
-    for (QChar& c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'\r')
-            c = QLatin1Char('\n');
-        else if (u == u'\n' || u == 0x2029 || u == 0xfdd0 || u == 0xfdd1)
-            c = QChar::LineSeparator; // a line feed inside a line does not start a new one
-    }
-    return text;
 }
 
 } // namespace
@@ -178,9 +164,7 @@ void TalvexFRM::CMD_LectureSRC1_Click() {
             if (preview.lastShown > 0)
                 LBL_LineCount->setText(QStringLiteral("Lines : ") + QString::number(preview.lastShown));
             // One edit for the whole pane, however many lines the file has.
-            QTextCursor cursor(TXT_OutPut->document());
-            cursor.insertText(paneText(preview.pane));
-            TXT_OutPut->verticalScrollBar()->setValue(TXT_OutPut->verticalScrollBar()->maximum());
+            m_echo->showLines(preview.pane);
         }
     }
     if (error.isError()) {

@@ -32,6 +32,7 @@ private slots:
     void echoFlushedWhenTheRunPausesOrEnds();
     void echoKeepsTheMostRecentLines();
     void clearEcho();
+    void echoWaitsWhileMinimised();
     void runButtons_data();
     void runButtons();
     void controlsEnabled_data();
@@ -73,11 +74,25 @@ void TestRunHost::echoDecodes_data() {
                            << "<14>Oct 11 22:14:15 host app: ok";
     QTest::newRow("empty") << QByteArray() << QString();
     QTest::newRow("utf-8") << QByteArray("d\xc3\xa9j\xc3\xa0 \xe2\x82\xac") << "d\u00e9j\u00e0 \u20ac";
+    // A line that is not valid UTF-8 reads as Windows-1252, Latin-1 where that has no character.
     QTest::newRow("invalid byte") << QByteArray("a\xff"
                                                 "b")
-                                  << "a\ufffdb";
-    QTest::newRow("latin-1 accent") << QByteArray("caf\xe9") << "caf\ufffd";
+                                  << "a\u00ffb";
+    QTest::newRow("latin-1 accent") << QByteArray("caf\xe9") << "caf\u00e9";
+    QTest::newRow("windows-1252 signs") << QByteArray("\x80 \x93q\x94 \x85") << "\u20ac \u201cq\u201d \u2026";
+    QTest::newRow("undefined in windows-1252")
+        << QByteArray("\x81\x8d\x8f\x90\x9d") << "\u0081\u008d\u008f\u0090\u009d";
+    QTest::newRow("utf-8 and latin-1 mixed") << QByteArray("\xc3\xa9t\xe9") << "\u00c3\u00a9t\u00e9";
+    QTest::newRow("overlong utf-8") << QByteArray("\xc0\xaf") << "\u00c0\u00af";
+    QTest::newRow("utf-8 sequence cut short") << QByteArray("\xe2\x82") << "\u00e2\u201a";
     QTest::newRow("tab kept") << QByteArray("a\tb") << "a\tb";
+    // Long lines are cut to 65536 bytes, never through a UTF-8 sequence.
+    QTest::newRow("long windows-1252 line")
+        << QByteArray(TalvexFRM::EchoMaxLineBytes + 5, '\xe9')
+        << QString(TalvexFRM::EchoMaxLineBytes, QChar(0xe9)) + QChar(0x2026);
+    QTest::newRow("long utf-8 line, sequence across the cut")
+        << QByteArray(TalvexFRM::EchoMaxLineBytes - 1, 'a') + "\xc3\xa9 end"
+        << QString(TalvexFRM::EchoMaxLineBytes - 1, QLatin1Char('a')) + QChar(0x2026);
 }
 
 void TestRunHost::echoDecodes() {
@@ -193,6 +208,24 @@ void TestRunHost::clearEcho() {
     QVERIFY(!m_window->TXT_OutPut->isUndoRedoEnabled());
     host()->echoLine("after");
     QCOMPARE(m_window->echoText(), QStringLiteral("after\n"));
+}
+
+void TestRunHost::echoWaitsWhileMinimised() {
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    host()->echoLine("first"); // nothing painted for a while: shown at once
+    QCOMPARE(pane()->blockCount(), 2);
+    m_window->showMinimized();
+    host()->setLineCountCaption(QStringLiteral("Lignes: 2"));
+    host()->echoLine("second");
+    // Nobody sees a minimised window: neither the pane nor the count is laid out for it.
+    QTest::qWait(3 * TalvexFRM::EchoFlushMs);
+    QCOMPARE(pane()->blockCount(), 2);
+    QVERIFY(m_window->LBL_LineCount->text() != QStringLiteral("Lignes: 2"));
+    m_window->showNormal();
+    QTRY_COMPARE(pane()->blockCount(), 3);
+    QCOMPARE(m_window->LBL_LineCount->text(), QStringLiteral("Lignes: 2"));
+    QCOMPARE(m_window->echoText(), QStringLiteral("first\nsecond\n"));
 }
 
 void TestRunHost::runButtons_data() {

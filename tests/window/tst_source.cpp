@@ -45,6 +45,9 @@ private slots:
     void previewAtTheCap_data();
     void previewAtTheCap();
     void previewOfALargeFile();
+    void previewCapCountsCharacters_data();
+    void previewCapCountsCharacters();
+    void previewDecodesEachLine();
     void previewTwice();
     void previewFailure_data();
     void previewFailure();
@@ -112,19 +115,19 @@ QStringList TestSource::paneBlocks() const {
 QPair<QList<QByteArray>, qint64> TestSource::reference(const QByteArray& file) {
     const QList<QByteArray> lines = RobustnessKit::sourceLines(file);
 
-    QByteArray pane;
+    qint64 pane = 0; // characters: the sources of these tests are valid UTF-8
     QList<QByteArray> shown;
     qint64 counter = 0;
     qint64 label = 0;
     for (const QByteArray& line : lines) {
         ++counter;
-        if (pane.size() > 61800) {
-            pane.clear();
+        if (pane > 61800) {
+            pane = 0;
             shown.clear();
             continue;
         }
         label = counter;
-        pane += line + "\r\n";
+        pane += QString::fromUtf8(line).size() + 2;
         shown << line;
     }
     return {shown, label};
@@ -372,6 +375,50 @@ void TestSource::previewOfALargeFile() {
     const QStringList blocks = paneBlocks();
     QCOMPARE(blocks.size(), expected.size());
     QCOMPARE(blocks, expected);
+}
+
+void TestSource::previewCapCountsCharacters_data() {
+    // 1000 lines of a number and accented letters. At 59 characters (113 bytes) they take 61
+    // characters with their CR LF: 999 of them hold 60939, under the cap, so all are shown,
+    // though their bytes pass it at line 539. At 70 characters they take 72: 859 lines hold 61848,
+    // so line 860 empties the pane and lines 861 to 1000 are shown.
+    QTest::addColumn<int>("characters");
+    QTest::addColumn<int>("firstShown");
+    QTest::newRow("fits in characters, not in bytes") << 59 << 1;
+    QTest::newRow("overflows in characters") << 70 << 861;
+}
+
+void TestSource::previewCapCountsCharacters() {
+    QFETCH(int, characters);
+    QFETCH(int, firstShown);
+    const auto lineOf = [characters](int i) {
+        return QString::number(i).rightJustified(4, QLatin1Char('0')) + QLatin1Char(' ') +
+               QString(characters - 5, QChar(0xe9));
+    };
+    QByteArray file;
+    for (int i = 1; i <= 1000; ++i)
+        file += lineOf(i).toUtf8() + "\r\n";
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), file));
+    initialise("web");
+    runPreview(QStringLiteral("web"));
+    QStringList expected;
+    for (int i = firstShown; i <= 1000; ++i)
+        expected << lineOf(i);
+    expected << QString();
+    QCOMPARE(paneBlocks(), expected);
+    QCOMPARE(m_window->LBL_LineCount->text(), QStringLiteral("Lines : 1000"));
+}
+
+void TestSource::previewDecodesEachLine() {
+    // Each line is read on its own: valid UTF-8 as such, anything else as Windows-1252.
+    QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"),
+                         "caf\xc3\xa9 utf-8\r\ncaf\xe9 \x80 \x93latin\x94\r\n\xc3\xa9t\xe9\r\n"));
+    initialise("web");
+    runPreview(QStringLiteral("web"));
+    QCOMPARE(paneBlocks(), (QStringList{QStringLiteral("caf\u00e9 utf-8"),
+                                        QStringLiteral("caf\u00e9 \u20ac \u201clatin\u201d"),
+                                        QStringLiteral("\u00c3\u00a9t\u00e9"), QString()}));
+    QCOMPARE(m_window->LBL_LineCount->text(), QStringLiteral("Lines : 3"));
 }
 
 void TestSource::previewTwice() {

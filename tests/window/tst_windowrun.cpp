@@ -98,6 +98,8 @@ void TestWindowRun::udpRunBytesAndCompletion() {
     const QStringList echoed = window.echoText().split(QLatin1Char('\n'));
     QVERIFY(echoed.contains(QString::fromLatin1(syslog37)));
     QVERIFY(echoed.contains(QStringLiteral("last without end")));
+    // A line that is not UTF-8 shows as Windows-1252; only the display decodes it.
+    QVERIFY(echoed.contains(QStringLiteral("<13>Dec  7 caf\u00e9 \u20ac\u00ff\u00fe end")));
     // Idle after a normal end: the source list stays locked until the next initialisation.
     QVERIFY(button(window, "Play")->isEnabled());
     QVERIFY(!button(window, "Pause")->isEnabled());
