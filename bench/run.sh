@@ -1,25 +1,25 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in Release (build-bench/) and runs them all, printing one table.
+# Builds the benchmarks in Release (preset bench: build/bench/) and runs them all, printing one table.
 # Takes about two minutes; the machine should be otherwise idle for meaningful pacing figures.
 # Usage: bench/run.sh [pacing|waitcost|rate|scale|window-rate|window-memory|window-soak|send-rate|send-pacing ...]
 # window-soak (not run by default) lasts TALVEX_SOAK_SECONDS, 600 unless set.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build-bench"
+build="$root/build/bench"
+jobs=$(nproc)
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DTALVEX_BUILD_TESTS=OFF -DTALVEX_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target talvex_bench >/dev/null
+(cd "$root" && cmake --preset bench >/dev/null)
+cmake --build "$build" -j"$jobs" --target talvex_bench >/dev/null
 
 # talvex-send is measured as a child process, as scripts run it.
 send_bench=""
-if cmake --build "$build" -j2 --target talvex_bench_send >/dev/null 2>&1; then
+if cmake --build "$build" -j"$jobs" --target talvex_bench_send >/dev/null 2>&1; then
   send_bench="$build/bench/talvex_bench_send"
 fi
 
 # The window benchmarks need the window library; without it their rows say so.
 window_bench=""
-if cmake --build "$build" -j2 --target talvex_bench_window >/dev/null 2>&1; then
+if cmake --build "$build" -j"$jobs" --target talvex_bench_window >/dev/null 2>&1; then
   window_bench="$build/bench/talvex_bench_window"
 fi
 
