@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in Release (build-bench/) and runs them, printing one table.
+# Builds the benchmarks in Release (preset bench: build/bench/) and runs them, printing one table.
 # The default selection takes about eight minutes; the machine should be otherwise idle for
 # meaningful pacing figures.
 # Usage: bench/run.sh [SELECTION ...]
@@ -17,27 +17,27 @@
 #   copies         20 copies from one folder on one X server, 1 s for 60 s (1 to 2 min)
 #   window-soak    lasts TALVEX_SOAK_SECONDS, 600 unless set
 # The X server is $TALVEX_BENCH_DISPLAY when set, else an Xvfb started for the run.
-# TALVEX_BENCH_BUILD names an already configured build folder to use instead of build-bench/.
+# TALVEX_BENCH_BUILD names an already configured build folder to use instead of build/bench/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="${TALVEX_BENCH_BUILD:-$root/build-bench}"
+build="${TALVEX_BENCH_BUILD:-$root/build/bench}"
+jobs=$(nproc)
 
 if [ -z "${TALVEX_BENCH_BUILD:-}" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DTALVEX_BUILD_TESTS=OFF -DTALVEX_BUILD_BENCH=ON >/dev/null
+  (cd "$root" && cmake --preset bench >/dev/null)
 fi
-cmake --build "$build" -j2 --target talvex_bench >/dev/null
+cmake --build "$build" -j"$jobs" --target talvex_bench >/dev/null
 
 # talvex-send is measured as a child process, as scripts run it.
 send_bench=""
-if cmake --build "$build" -j2 --target talvex_bench_send >/dev/null 2>&1; then
+if cmake --build "$build" -j"$jobs" --target talvex_bench_send >/dev/null 2>&1; then
   send_bench="$build/bench/talvex_bench_send"
 fi
 
 # The window benchmarks need the window library; without it their rows say so.
 window_bench=""
 copies_bench=""
-if cmake --build "$build" -j2 --target talvex_bench_window talvex_bench_copies >/dev/null 2>&1; then
+if cmake --build "$build" -j"$jobs" --target talvex_bench_window talvex_bench_copies >/dev/null 2>&1; then
   window_bench="$build/bench/talvex_bench_window"
   copies_bench="$build/bench/talvex_bench_copies"
 fi

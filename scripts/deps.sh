@@ -14,7 +14,7 @@ installed() {
 }
 
 if [ "$mode" = test ]; then
-  pkgs+=(dpkg-dev file clang libclang-rt-14-dev lintian appstream)
+  pkgs+=(dpkg-dev file clang clang-format libclang-rt-14-dev lintian appstream)
   # The receive test runs against the system logger that is there; only a machine with none
   # gets rsyslog.
   if ! installed rsyslog && ! installed syslog-ng-core; then

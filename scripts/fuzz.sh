@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (build/fuzz, optimised with debug info) and runs each:
+# Builds the libFuzzer targets with clang (preset fuzz: build/fuzz, optimised with debug info) and runs each:
 # a replay of its seed corpus, then a fuzzing session of the given length into a scratch copy of
 # that corpus (the repository's corpus is never written to). Exits non-zero on any crash, time-out
 # or sanitizer report; the input that caused it is kept in build/fuzz/artifacts/.
@@ -21,9 +21,8 @@ if ! command -v clang++ >/dev/null 2>&1; then
   exit 2
 fi
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-      -DTALVEX_FUZZ=ON -DTALVEX_BUILD_TESTS=OFF -DTALVEX_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" -j2 --target talvex_fuzz
+(cd "$root" && cmake --preset fuzz >/dev/null)
+cmake --build "$build" -j"$(nproc)" --target talvex_fuzz
 
 # In memory when possible: the line target writes its input to a file on every run.
 work=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)

@@ -4,9 +4,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 "$root/scripts/deps.sh" run
-cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DTALVEX_BUILD_TESTS=OFF -DTALVEX_BUILD_BENCH=OFF >/dev/null
-cmake --build "$root/build/release" -j2
+(cd "$root" && cmake --preset release >/dev/null)
+cmake --build "$root/build/release" -j"$(nproc)"
 
 mkdir -p "$root/demo/Logs Source" "$root/demo/Logs Générés"
 cd "$root/demo"

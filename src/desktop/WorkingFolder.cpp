@@ -1,5 +1,7 @@
 #include "WorkingFolder.h"
 
+#include "FileSystem.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -9,33 +11,25 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 namespace {
 const QString SourceFolder = QStringLiteral("Logs Source");
 const QString OutputFolder = QStringLiteral("Logs G\u00e9n\u00e9r\u00e9s");
 
-QString reason() {
-    return QString::fromLocal8Bit(std::strerror(errno));
+QString reason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // Publishes the filled temporary folder under its final name unless something took that name in
 // the meantime (then that one is used and ours dropped).
 bool publish(const QString& from, const QString& to, QString* error) {
-    const QByteArray src = QFile::encodeName(from);
-    const QByteArray dst = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
+    const int failure = platform::FileSystem::renameNoReplace(QFile::encodeName(from), QFile::encodeName(to));
+    if (failure == 0)
         return true;
-    if ((errno == EINVAL || errno == ENOSYS) && !QFileInfo::exists(to) && !QFileInfo(to).isSymLink() &&
-        ::rename(src.constData(), dst.constData()) == 0)
-        return true;
-    const int failure = errno;
     QDir(from).removeRecursively();
     if (failure == EEXIST && QFileInfo(to).isDir())
         return true;
-    errno = failure;
-    *error = QStringLiteral("cannot create %1: %2").arg(to, reason());
+    *error = QStringLiteral("cannot create %1: %2").arg(to, reason(failure));
     return false;
 }
 } // namespace
@@ -82,8 +76,8 @@ bool WorkingFolder::prepare(const QString& folder, const QString& examples, QStr
     // ours alone.
     const QString temp =
         QStringLiteral("%1/.%2.%3").arg(parent, target.fileName()).arg(QCoreApplication::applicationPid());
-    if (::mkdir(QFile::encodeName(temp).constData(), 0777) != 0) {
-        *error = QStringLiteral("cannot create %1: %2").arg(temp, reason());
+    if (const int failure = platform::FileSystem::makeFolder(QFile::encodeName(temp)); failure != 0) {
+        *error = QStringLiteral("cannot create %1: %2").arg(temp, reason(failure));
         return false;
     }
     const QDir dir(temp);

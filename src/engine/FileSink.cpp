@@ -1,13 +1,11 @@
 #include "FileSink.h"
 
+#include "File.h"
 #include "FileErrors.h"
 
 #include <QFileInfo>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 FileSink::~FileSink() {
     close();
@@ -20,34 +18,22 @@ RunError FileSink::open(const QString& path, Mode mode) {
     if (path.contains(QChar(0)))
         return FileErrors::badFileName(path);
     // Opened by hand so the system's reason for a refusal reaches the operator unchanged.
-    const QByteArray name = QFile::encodeName(path);
-    // Non-blocking only for the open: a FIFO without a reader must not hang the window.
-    const int flags =
-        O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (mode == Mode::Append ? O_APPEND : O_TRUNC);
-    int fd;
-    do {
-        fd = ::open(name.constData(), flags, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        const int err = errno;
+    platform::File file = platform::File::openForWriting(QFile::encodeName(path), mode == Mode::Append);
+    if (file.status() == platform::File::Status::Failed) {
+        const int err = file.error();
         if (err == ENOENT || err == ENOTDIR)
             return FileErrors::pathNotFound(path);
         return FileErrors::fromErrno(err, path);
     }
     // A file or a device such as /dev/null; a FIFO or socket could stall every line.
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISCHR(st.st_mode))) {
-        ::close(fd);
+    if (!file.isOpen())
         return FileErrors::notAFile(path);
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     QIODevice::OpenMode openMode = QIODevice::WriteOnly | QIODevice::Unbuffered;
     if (mode == Mode::Append)
         openMode |= QIODevice::Append;
-    if (!m_file.open(fd, openMode, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    if (!m_file.open(file.descriptor(), openMode, QFileDevice::AutoCloseHandle))
         return FileErrors::fromErrno(EIO, path);
-    }
+    file.release(); // m_file closes it from now on
     return RunError::none();
 }
 

@@ -5,19 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace {
-// Closes the descriptor on every way out.
-struct FdCloser {
-    int fd;
-    ~FdCloser() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-} // namespace
 
 void LineIndex::clear() {
     m_offsets.clear();
@@ -28,10 +15,9 @@ RunError LineIndex::build(const QString& path) {
     clear();
     m_path = path;
     RunError error;
-    const int fd = SourceReader::openForReading(path, &error);
-    if (fd < 0)
+    platform::File file = SourceReader::openForReading(path, &error);
+    if (!file.isOpen())
         return error;
-    FdCloser closer{fd};
 
     constexpr qint64 BlockSize = 1024 * 1024;
     std::vector<char> block(BlockSize);
@@ -39,7 +25,7 @@ RunError LineIndex::build(const QString& path) {
     bool needStart = true; // the next byte begins a line
     bool afterCr = false;  // the previous byte was a carriage return
     for (;;) {
-        const qint64 got = SourceReader::readSome(fd, block.data(), BlockSize);
+        const qint64 got = file.read(block.data(), BlockSize);
         if (got < 0) {
             const int err = errno;
             clear();
@@ -81,26 +67,22 @@ RunError LineIndex::readLine(qint64 k, QByteArray* line) const {
     if (k < 0 || k >= count())
         return FileErrors::inputPastEnd(m_path);
     RunError error;
-    const int fd = SourceReader::openForReading(m_path, &error);
-    if (fd < 0) {
+    platform::File file = SourceReader::openForReading(m_path, &error);
+    if (!file.isOpen()) {
         // The draw cannot read a file that is gone; say so rather than pass it over silently.
         return error.number == RunError::FileNotFound ? FileErrors::sourceNotOpen(m_path) : error;
     }
-    FdCloser closer{fd};
-    struct stat st;
-    if (::fstat(fd, &st) != 0)
+    const qint64 size = file.size();
+    if (size < 0)
         return FileErrors::readFailed(errno, m_path);
     const qint64 start = m_offsets[static_cast<size_t>(k)];
-    if (start >= st.st_size)
+    if (start >= size)
         return FileErrors::inputPastEnd(m_path);
-    const qint64 end = std::min<qint64>(m_offsets[static_cast<size_t>(k) + 1], st.st_size);
+    const qint64 end = std::min<qint64>(m_offsets[static_cast<size_t>(k) + 1], size);
     line->resize(end - start);
     qint64 done = 0;
     while (done < line->size()) {
-        ssize_t got;
-        do {
-            got = ::pread(fd, line->data() + done, static_cast<size_t>(line->size() - done), start + done);
-        } while (got < 0 && errno == EINTR);
+        const qint64 got = file.readAt(line->data() + done, line->size() - done, start + done);
         if (got < 0) {
             const int err = errno;
             line->clear();

@@ -7,74 +7,52 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 SourceReader::~SourceReader() {
     close();
 }
 
-int SourceReader::openForReading(const QString& path, RunError* error) {
+platform::File SourceReader::openForReading(const QString& path, RunError* error) {
     // Cut short at the NUL, the name would open another file.
     if (path.contains(QChar(0))) {
         *error = FileErrors::badFileName(path);
-        return -1;
+        return {};
     }
-    const QByteArray name = QFile::encodeName(path);
-    int fd;
-    do {
-        // Non-blocking only for the open itself: a FIFO must not hang the window waiting for a writer.
-        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        const int err = errno;
+    platform::File file = platform::File::openForReading(QFile::encodeName(path));
+    if (file.status() == platform::File::Status::Failed) {
+        const int err = file.error();
         // A missing folder is a path error, not a missing file: only the latter is passed over.
         const QString folder = QFileInfo(path).path();
         if (err == ENOENT && !QFileInfo(folder).isDir())
             *error = FileErrors::pathNotFound(path);
         else
             *error = FileErrors::fromErrno(err, path);
-        return -1;
+        return {};
     }
     // Only a regular file has an end: a FIFO or a device could block the window or feed it
     // an endless line.
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (!file.isOpen()) {
         *error = FileErrors::notAFile(path);
-        return -1;
+        return {};
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     *error = RunError::none();
-    return fd;
-}
-
-qint64 SourceReader::readSome(int fd, char* data, qint64 size) {
-    ssize_t got;
-    do {
-        got = ::read(fd, data, static_cast<size_t>(size));
-    } while (got < 0 && errno == EINTR);
-    return got;
+    return file;
 }
 
 RunError SourceReader::open(const QString& path) {
     close();
     m_path = path; // kept after a failed open, so "not open" can name the file
     RunError error;
-    const int fd = openForReading(path, &error);
-    if (fd < 0)
+    m_file = openForReading(path, &error);
+    if (!m_file.isOpen())
         return error;
-    m_fd = fd;
     if (m_block.size() != BlockSize)
         m_block.resize(BlockSize);
     return RunError::none();
 }
 
 void SourceReader::close() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    m_file.close();
     m_length = 0;
     m_pos = 0;
     m_eof = false;
@@ -94,11 +72,11 @@ RunError SourceReader::fill(bool* haveData) {
             *haveData = true;
             return RunError::none();
         }
-        if (m_eof || m_fd < 0) {
+        if (m_eof || !m_file.isOpen()) {
             *haveData = false;
             return RunError::none();
         }
-        const qint64 got = readSome(m_fd, m_block.data(), m_block.size());
+        const qint64 got = m_file.read(m_block.data(), m_block.size());
         if (got < 0) {
             *haveData = false;
             return FileErrors::readFailed(errno, m_path);
@@ -111,7 +89,7 @@ RunError SourceReader::fill(bool* haveData) {
 }
 
 RunError SourceReader::checkEnd(bool* atEnd) {
-    if (m_fd < 0)
+    if (!m_file.isOpen())
         return FileErrors::sourceNotOpen(m_path);
     bool haveData = false;
     const RunError error = fill(&haveData);
@@ -121,7 +99,7 @@ RunError SourceReader::checkEnd(bool* atEnd) {
 
 RunError SourceReader::readLine(QByteArray* line) {
     line->clear();
-    if (m_fd < 0)
+    if (!m_file.isOpen())
         return FileErrors::sourceNotOpen(m_path);
     for (;;) {
         bool haveData = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "File.h"
 #include "RunError.h"
 
 #include <QByteArray>
@@ -19,7 +20,7 @@ public:
     // Opens `path` for reading. A missing file gives FileNotFound, a missing folder PathNotFound.
     RunError open(const QString& path);
     void close();
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_file.isOpen(); }
     QString path() const { return m_path; }
 
     // Whether no line is left (may read ahead to find out).
@@ -27,10 +28,9 @@ public:
     // The next line; at the end of the file an empty line.
     RunError readLine(QByteArray* line);
 
-    // Opens a file for reading with the error model of the run: the descriptor, or -1 with `error` set.
-    static int openForReading(const QString& path, RunError* error);
-    // Reads up to `size` bytes at the current position, retrying interrupted reads.
-    static qint64 readSome(int fd, char* data, qint64 size);
+    // Opens a file for reading with the error model of the run: the file, or a closed one with
+    // `error` set.
+    static platform::File openForReading(const QString& path, RunError* error);
 
 private:
     // Makes at least one unread byte available unless the file is exhausted; eats the line feed
@@ -39,7 +39,7 @@ private:
 
     static constexpr qsizetype BlockSize = 64 * 1024;
 
-    int m_fd = -1;
+    platform::File m_file;
     QString m_path;
     QByteArray m_block;
     qsizetype m_length = 0;

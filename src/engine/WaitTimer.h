@@ -3,12 +3,14 @@
 #include <QObject>
 #include <QTimer>
 
-class QSocketNotifier;
+namespace platform {
+class MonotonicTimerFd;
+}
 
 // A single-shot timer for the run's waits, precise to well under a millisecond and costing no
-// processor time while it waits: a Linux timerfd on the monotonic clock, watched by the event
+// processor time while it waits: a kernel timer on the monotonic clock, watched by the event
 // loop. Qt's own timers have millisecond resolution, so on their own they would either be late
-// or need the end of each wait spun out on the processor. Where no timerfd can be had, a precise
+// or need the end of each wait spun out on the processor. Where no such timer can be had, a precise
 // QTimer stands in; it may fire up to a millisecond early or late, so the caller always checks
 // the clock when it fires and arms again for what is left. The same holds for waits of a few
 // microseconds, which go straight back through the event loop.
@@ -22,7 +24,7 @@ public:
     void start(qint64 nanoseconds);
     void stop();
     bool isActive() const { return m_active; }
-    bool isPrecise() const { return m_fd >= 0; }
+    bool isPrecise() const;
 
 signals:
     void timeout();
@@ -31,8 +33,7 @@ private:
     void fired();
     void drain();
 
-    int m_fd = -1;
-    QSocketNotifier* m_notifier = nullptr;
+    platform::MonotonicTimerFd* m_precise = nullptr;
     QTimer m_fallback;
     bool m_active = false;
 };

@@ -1,5 +1,6 @@
 #include "SendCommand.h"
 
+#include "Console.h"
 #include "GenerationRun.h"
 #include "RandomFraction.h"
 #include "SourceReader.h"
@@ -9,15 +10,13 @@
 
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 constexpr int ProgressIntervalMs = 250;
 
 void printError(const QString& message) {
     const QByteArray text = QByteArrayLiteral("talvex-send: ") + message.toLocal8Bit() + '\n';
-    [[maybe_unused]] const ssize_t n =
-        ::write(STDERR_FILENO, text.constData(), static_cast<size_t>(text.size()));
+    platform::Console::writeStandardError(text);
 }
 
 QString errorText(const RunError& error) {
@@ -28,7 +27,7 @@ QString errorText(const RunError& error) {
 SendCommand::SendCommand(const SendOptions& options, QObject* parent)
     : QObject(parent), m_options(options),
       m_host(std::make_unique<ConsoleHost>(options.append, options.echo, options.delay > 0)) {
-    m_progress = !options.quiet && ::isatty(STDERR_FILENO) == 1;
+    m_progress = !options.quiet && platform::Console::standardErrorIsTerminal();
     m_progressTimer.setInterval(ProgressIntervalMs);
     connect(&m_progressTimer, &QTimer::timeout, this, &SendCommand::showProgress);
     m_durationTimer.setSingleShot(true);
@@ -49,7 +48,7 @@ SendCommand::Status SendCommand::copyStandardInput() {
     }
     QByteArray block(64 * 1024, Qt::Uninitialized);
     for (;;) {
-        const qint64 got = SourceReader::readSome(STDIN_FILENO, block.data(), block.size());
+        const qint64 got = platform::Console::readStandardInput(block.data(), block.size());
         if (got == 0)
             break;
         if (got < 0) {
@@ -81,12 +80,10 @@ SendCommand::Status SendCommand::prepare() {
     }
     // The run would report a source it cannot read only once started; say it before anything is sent.
     RunError error;
-    const int fd = SourceReader::openForReading(m_sourcePath, &error);
-    if (fd < 0) {
+    if (!SourceReader::openForReading(m_sourcePath, &error).isOpen()) {
         printError(errorText(error));
         return BadUsage;
     }
-    ::close(fd);
 
     if (!m_options.toFile()) {
         m_udp.setRemoteHost(m_options.host);
@@ -133,8 +130,7 @@ SendCommand::Status SendCommand::run() {
         m_ending = Ending::Failed;
     if (m_progress) {
         const QByteArray clear("\r\x1b[K");
-        [[maybe_unused]] const ssize_t n =
-            ::write(STDERR_FILENO, clear.constData(), static_cast<size_t>(clear.size()));
+        platform::Console::writeStandardError(clear);
     }
     if (m_ending == Ending::Failed)
         printError(m_host->error());
@@ -189,6 +185,5 @@ void SendCommand::showProgress() {
     if (!m_progress)
         return;
     const QByteArray line = "\r" + progressText().toLocal8Bit() + "\x1b[K";
-    [[maybe_unused]] const ssize_t n =
-        ::write(STDERR_FILENO, line.constData(), static_cast<size_t>(line.size()));
+    platform::Console::writeStandardError(line);
 }

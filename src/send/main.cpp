@@ -2,41 +2,20 @@
 #include "SendCommand.h"
 #include "SendOptions.h"
 
-#include <QCoreApplication>
-#include <QSocketNotifier>
+#include "Console.h"
+#include "TerminationSignals.h"
 
-#include <csignal>
+#include <QCoreApplication>
+
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-int signalPipe[2] = {-1, -1};
-
-void onTerminationSignal(int) {
-    const char byte = 1;
-    // Only async-signal-safe work here; the event loop does the rest.
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
-}
-
 // Ctrl+C or `kill` ends the run as Stop does: the output file keeps every line, the summary is
 // printed, and the status says the run went well.
 bool interruptOnTerminationSignals(SendCommand& command) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
-        return false;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &command);
-    QObject::connect(notifier, &QSocketNotifier::activated, &command, [&command] {
-        char byte;
-        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-        command.interrupt();
-    });
-    struct sigaction action {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT})
-        ::sigaction(sig, &action, nullptr);
-    return true;
+    auto* watcher = new platform::TerminationSignals(&command);
+    QObject::connect(watcher, &platform::TerminationSignals::received, &command, &SendCommand::interrupt);
+    return watcher->watch(platform::TerminationSignals::Terminate | platform::TerminationSignals::Interrupt);
 }
 
 void print(FILE* stream, const QString& text) {
@@ -51,7 +30,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("talvex-send"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TALVEX_VERSION));
     // A reader of --echo that goes away is seen as a failed write, not a sudden death.
-    std::signal(SIGPIPE, SIG_IGN);
+    platform::Console::ignoreBrokenPipe();
 
     SendOptions options;
     QString text;

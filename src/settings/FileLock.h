@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QByteArray>
+#include "File.h"
+
 #include <QString>
 
-// An exclusive flock() on a small lock file, held for the life of the object. Used to
+// An exclusive lock on a small lock file, held for the life of the object. Used to
 // serialise the read-modify-write of the settings file and the slot scan between processes.
 // The kernel drops the lock when its holder dies, so a crashed copy never leaves it stuck.
 // The lock file is never reached through a symbolic link and must be a regular file: in a shared
@@ -27,11 +28,7 @@ public:
     State state() const { return m_state; }
     bool isLocked() const { return m_state == State::Locked; }
 
-    // Opens (creating it when asked) a lock or record file by the rules above; -1 when it cannot
-    // be opened, with *notAFile telling whether that is because the name is not a regular file.
-    static int openLockFile(const QByteArray& path, bool create, bool* notAFile);
-
 private:
-    int m_fd = -1;
+    platform::File m_file;
     State m_state = State::NoLockFile;
 };

@@ -1,18 +1,14 @@
 #include "InstanceSlots.h"
 
+#include "File.h"
 #include "FileLock.h"
+#include "FileSystem.h"
 #include "NumberText.h"
 #include "Settings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -36,58 +32,40 @@ QString recordPath(const QString& folder, int slot) {
     return folder + QStringLiteral("/Talvex.slot%1.lock").arg(slot);
 }
 
-// Whether the path still names the file that fd has open: a record unlinked (released) between
-// our open() and our flock() must not be mistaken for a free one. lstat: a link put in its place
-// names another file.
-bool stillNamed(int fd, const QByteArray& path) {
-    struct stat opened {};
-    struct stat named {};
-    return ::fstat(fd, &opened) == 0 && ::lstat(path.constData(), &named) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
-}
-
 enum class Outcome { Taken, Unusable, ClaimedWithRecord, ClaimedWithoutRecord };
 
-// Decides one slot, holding its record locked in *fd when it can be claimed. A record name taken
-// by something else than a regular file (a link planted in a shared folder, say) is never opened
-// through, let alone written: the slot is unusable.
-Outcome trySlot(const QByteArray& path, double mark, int* fd) {
-    *fd = -1;
+// Decides one slot, holding its record locked in *record when it can be claimed. A record name
+// taken by something else than a regular file (a link planted in a shared folder, say) is never
+// opened through, let alone written: the slot is unusable. A record unlinked (released) between
+// our open and our lock must not be mistaken for a free one: the name must still lead to it.
+Outcome trySlot(const QByteArray& path, double mark, platform::File* record) {
     for (int attempt = 0; attempt < 3; ++attempt) {
-        bool notAFile = false;
-        const int f = FileLock::openLockFile(path, mark == 0, &notAFile);
-        if (notAFile)
+        platform::File f = platform::File::openRecord(path, mark == 0);
+        if (f.status() == platform::File::Status::WrongKind)
             return Outcome::Unusable;
-        if (f < 0) {
+        if (!f.isOpen()) {
             // Free mark and no record can be made here (read-only folder): nobody else can hold
             // one either, so the mark alone decides. A set mark without a record is respected.
-            struct stat st {};
-            if (mark == 0 && ::lstat(path.constData(), &st) != 0 && errno == ENOENT)
+            if (mark == 0 && platform::FileSystem::nameIsFree(path))
                 return Outcome::ClaimedWithoutRecord;
             return Outcome::Taken;
         }
-        if (::flock(f, LOCK_EX | LOCK_NB) != 0) {
-            ::close(f); // a live copy holds it
-            return Outcome::Taken;
-        }
-        if (stillNamed(f, path)) {
-            *fd = f;
+        if (f.tryLock() != platform::File::Lock::Locked)
+            return Outcome::Taken; // a live copy holds it
+        if (f.isNamedBy(path)) {
+            *record = std::move(f);
             return Outcome::ClaimedWithRecord;
         }
-        ::close(f);
+        f.close();
         if (mark != 0)
             return Outcome::Taken; // the record was released meanwhile; its mark is no longer ours to judge
     }
     return Outcome::Taken;
 }
 
-void writeOwner(int fd) {
-    const QByteArray pid = QByteArray::number(static_cast<qlonglong>(::getpid())) + '\n';
-    if (::ftruncate(fd, 0) == 0) {
-        // The record is informative only; the lock is what counts, so a short write is harmless.
-        const ssize_t written = ::pwrite(fd, pid.constData(), static_cast<size_t>(pid.size()), 0);
-        (void)written;
-    }
+void writeOwner(platform::File* record) {
+    // The record is informative only; the lock is what counts, so a short write is harmless.
+    record->replaceContents(QByteArray::number(QCoreApplication::applicationPid()) + '\n');
 }
 
 } // namespace
@@ -96,7 +74,7 @@ struct InstanceSlots::Private {
     int lockTimeoutMs = 0;
     Refusal refusal = Refusal::None;
     int slot = 0;
-    int recordFd = -1;
+    platform::File record;
     QByteArray recordPath;
 };
 
@@ -104,12 +82,9 @@ InstanceSlots::InstanceSlots(int lockTimeoutMs) : d(std::make_unique<Private>())
     d->lockTimeoutMs = lockTimeoutMs;
 }
 
-InstanceSlots::~InstanceSlots() {
-    // The record file stays: with the lock gone it marks the slot as left behind, so the next
-    // copy can claim it even though Memory still says "1".
-    if (d->recordFd >= 0)
-        ::close(d->recordFd);
-}
+// The record file stays: with the lock gone it marks the slot as left behind, so the next copy
+// can claim it even though Memory still says "1".
+InstanceSlots::~InstanceSlots() = default;
 
 int InstanceSlots::claim() {
     if (d->slot > 0)
@@ -133,16 +108,16 @@ int InstanceSlots::claim() {
         const QString name = sectionName(n);
         const double mark = TextToNumber(Settings::read(name, MemoryKey));
         const QByteArray path = QFile::encodeName(recordPath(folder, n));
-        int fd = -1;
-        const Outcome outcome = trySlot(path, mark, &fd);
+        platform::File record;
+        const Outcome outcome = trySlot(path, mark, &record);
         if (outcome == Outcome::Unusable)
             anyUnusable = true;
         if (outcome == Outcome::Taken || outcome == Outcome::Unusable)
             continue;
-        if (fd >= 0)
-            writeOwner(fd);
+        if (record.isOpen())
+            writeOwner(&record);
         d->slot = n;
-        d->recordFd = fd;
+        d->record = std::move(record);
         d->recordPath = outcome == Outcome::ClaimedWithRecord ? path : QByteArray();
         // Not checked: if Talvex.ini cannot be written, the locked record still keeps the slot
         // ours in every other copy's eyes.
@@ -167,12 +142,9 @@ void InstanceSlots::release() {
     // be had the release goes on: a scan checks a record's identity after locking it.
     const FileLock lock(slotsLockPath(settingsFolder()), d->lockTimeoutMs);
     Settings::write(sectionName(d->slot), MemoryKey, QStringLiteral("0"));
-    if (d->recordFd >= 0) {
-        if (stillNamed(d->recordFd, d->recordPath))
-            ::unlink(d->recordPath.constData());
-        ::close(d->recordFd);
-    }
-    d->recordFd = -1;
+    if (d->record.isOpen() && d->record.isNamedBy(d->recordPath))
+        platform::FileSystem::removeName(d->recordPath);
+    d->record.close();
     d->recordPath.clear();
     d->slot = 0;
 }

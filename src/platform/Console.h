@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+namespace platform {
+
+// The standard streams of a command-line program, below stdio: unbuffered, so a message and a
+// progress line never interleave out of order.
+namespace Console {
+
+// Reads up to size bytes of standard input: 0 at its end, -1 with errno set.
+qint64 readStandardInput(char* data, qint64 size);
+// Writes to standard error at once; best effort.
+void writeStandardError(const QByteArray& bytes);
+bool standardErrorIsTerminal();
+// A reader of standard output that goes away makes writes fail rather than end the program.
+void ignoreBrokenPipe();
+
+} // namespace Console
+} // namespace platform
