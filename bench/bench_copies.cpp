@@ -189,8 +189,8 @@ struct CopiesRun {
             qsizetype same = 0;
             while (same < got.size() && same < sources[i].size() && got[same] == sources[i][same])
                 ++same;
-            std::fprintf(stderr, "copy %d: %lld datagrams, %lld lines, first difference at %lld\n", int(i + 1),
-                         qint64(got.size()), qint64(sources[i].size()), qint64(same));
+            std::fprintf(stderr, "copy %d: %lld datagrams, %lld lines, first difference at %lld\n",
+                         int(i + 1), qint64(got.size()), qint64(sources[i].size()), qint64(same));
         }
         return exact;
     }

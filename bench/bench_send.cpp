@@ -188,7 +188,8 @@ void pacing(double delay, int lines) {
     send.start(sendProgram(),
                {QStringLiteral("-q"), QStringLiteral("-d"), QString::number(delay), QStringLiteral("-t"),
                 QStringLiteral("127.0.0.1:%1").arg(ours.port()), QStringLiteral("pace.txt")});
-    std::thread referenceThread([&] { ReferenceSender::send(theirs.port(), reference, std::int64_t(delay * 1e9)); });
+    std::thread referenceThread(
+        [&] { ReferenceSender::send(theirs.port(), reference, std::int64_t(delay * 1e9)); });
     send.waitForFinished(int(delay * lines * 1000) + 60000);
     referenceThread.join();
     ours.waitFor(lines, 2000);

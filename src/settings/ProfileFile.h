@@ -14,8 +14,8 @@ public:
     // `capacity` is the size of the receiving area: at most capacity - 1 bytes come back.
     static QByteArray readFromText(const QByteArray& content, const QByteArray& section,
                                    const QByteArray& key, int capacity = 100);
-    static QByteArray writeToText(const QByteArray& content, const QByteArray& section,
-                                  const QByteArray& key, const QByteArray& value);
+    static QByteArray writeToText(const QByteArray& content, const QByteArray& section, const QByteArray& key,
+                                  const QByteArray& value);
 
     // File functions. A file that cannot be read reads as empty. A write is atomic
     // (temporary file + rename in the same folder), serialised between processes by a lock

@@ -71,8 +71,8 @@ void TestNumberText::textToNumber_data() {
     // Exactly halfway between 1 and the next double, with a non-zero digit far past the digits
     // kept: not a tie, so it rounds up.
     QTest::newRow("halfway broken past 800 digits")
-        << QStringLiteral("1.00000000000000011102230246251565404236316680908203125") + QString(746, QLatin1Char('0')) +
-               QStringLiteral("1")
+        << QStringLiteral("1.00000000000000011102230246251565404236316680908203125") +
+               QString(746, QLatin1Char('0')) + QStringLiteral("1")
         << 0x1.0000000000001p+0;
     QTest::newRow("non-ascii digit") << QString::fromUtf8("\xd9\xa3") << 0.0; // Arabic-Indic three
     QTest::newRow("full-width digit") << QString::fromUtf8("\xef\xbc\x95") << 0.0;

@@ -12,7 +12,8 @@ class UdpReceiver {
 public:
     UdpReceiver() {
         m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 * 1024 * 1024);
-        for (quint16 port = 20000 + quint16(QCoreApplication::applicationPid() % 5000); port < 32000; port += 7) {
+        for (quint16 port = 20000 + quint16(QCoreApplication::applicationPid() % 5000); port < 32000;
+             port += 7) {
             if (m_socket.bind(QHostAddress(QHostAddress::LocalHost), port))
                 return;
         }
