@@ -2,6 +2,7 @@
 
 #include "FileLock.h"
 #include "NumberText.h"
+#include "SettingKeys.h"
 #include "Settings.h"
 
 #include <QDir>
@@ -15,8 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-const QString MemoryKey = QStringLiteral("Memory");
 
 // Empty when the working directory has been removed: then no lock or record file is made
 // anywhere (and no settings can be written either).
@@ -131,7 +130,7 @@ int InstanceSlots::claim() {
     bool anyUnusable = false;
     for (int n = 1; n <= Capacity; ++n) {
         const QString name = sectionName(n);
-        const double mark = TextToNumber(Settings::read(name, MemoryKey));
+        const double mark = TextToNumber(Settings::read(name, SettingKeys::Memory));
         const QByteArray path = QFile::encodeName(recordPath(folder, n));
         int fd = -1;
         const Outcome outcome = trySlot(path, mark, &fd);
@@ -146,7 +145,7 @@ int InstanceSlots::claim() {
         d->recordPath = outcome == Outcome::ClaimedWithRecord ? path : QByteArray();
         // Not checked: if Talvex.ini cannot be written, the locked record still keeps the slot
         // ours in every other copy's eyes.
-        Settings::write(name, MemoryKey, QStringLiteral("1"));
+        Settings::write(name, SettingKeys::Memory, QStringLiteral("1"));
         d->refusal = Refusal::None;
         return n;
     }
@@ -157,7 +156,7 @@ int InstanceSlots::claim() {
 
 void InstanceSlots::markFree() {
     if (d->slot > 0)
-        Settings::write(sectionName(d->slot), MemoryKey, QStringLiteral("0"));
+        Settings::write(sectionName(d->slot), SettingKeys::Memory, QStringLiteral("0"));
 }
 
 void InstanceSlots::release() {
@@ -166,7 +165,7 @@ void InstanceSlots::release() {
     // Under the scan lock, so no scan sees the record vanish halfway. Even when the lock cannot
     // be had the release goes on: a scan checks a record's identity after locking it.
     const FileLock lock(slotsLockPath(settingsFolder()), d->lockTimeoutMs);
-    Settings::write(sectionName(d->slot), MemoryKey, QStringLiteral("0"));
+    Settings::write(sectionName(d->slot), SettingKeys::Memory, QStringLiteral("0"));
     if (d->recordFd >= 0) {
         if (stillNamed(d->recordFd, d->recordPath))
             ::unlink(d->recordPath.constData());
@@ -190,5 +189,5 @@ QString InstanceSlots::section() const {
 }
 
 QString InstanceSlots::sectionName(int slot) {
-    return QStringLiteral("Source ") + QString::number(slot);
+    return SettingKeys::slotSection(slot);
 }

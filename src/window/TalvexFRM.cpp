@@ -8,6 +8,7 @@
 #include "MessageBox.h"
 #include "NumberText.h"
 #include "PictureBox.h"
+#include "SettingKeys.h"
 #include "Settings.h"
 #include "StringTable.h"
 
@@ -41,9 +42,6 @@
 #include <algorithm>
 
 namespace {
-
-const QString SettingsSection = QStringLiteral("Settings");
-const QString LanguageKey = QStringLiteral("Language");
 
 // Creates a control with its design name and places it from twips, relative to its container.
 template <class W> W* make(QWidget* container, const char* name, int left, int top, int width, int height) {
@@ -343,7 +341,7 @@ void TalvexFRM::TalvexFRM_Load() {
     centreOnScreen();
 
     // The language of the last switch, in any copy.
-    if (TextToNumber(Settings::read(SettingsSection, LanguageKey)) == 2)
+    if (TextToNumber(Settings::read(SettingKeys::SettingsSection, SettingKeys::Language)) == 2)
         PICT_UK_Click();
 
     // No source yet, no slot yet.
@@ -592,7 +590,8 @@ void TalvexFRM::switchLanguage(int L) {
     // Yes/No of the message boxes follow the interface language.
     installQtFrench(L == 0);
 
-    Settings::write(SettingsSection, LanguageKey, L == 0 ? QStringLiteral("1") : QStringLiteral("2"));
+    Settings::write(SettingKeys::SettingsSection, SettingKeys::Language,
+                    L == 0 ? QStringLiteral("1") : QStringLiteral("2"));
 }
 
 void TalvexFRM::PICT_FR_Click() {

@@ -3,6 +3,7 @@
 
 #include "GenerationRun.h"
 #include "MediaButtonBar.h"
+#include "SettingKeys.h"
 #include "Settings.h"
 #include "UdpSink.h"
 
@@ -46,6 +47,6 @@ void TalvexFRM::CHK_Boucle_Click() {
     const int value = CHK_Boucle->isChecked() ? 1 : 0;
     // Only a copy that holds a slot has a section to write into.
     if (!m_slotSection.isEmpty())
-        Settings::write(m_slotSection, QStringLiteral("Loop"), QString::number(value));
+        Settings::write(m_slotSection, SettingKeys::Loop, QString::number(value));
     m_run->setLoopFlag(value);
 }

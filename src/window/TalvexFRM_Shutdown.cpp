@@ -5,6 +5,7 @@
 #include "GenerationRun.h"
 #include "MessageBox.h"
 #include "NumberText.h"
+#include "SettingKeys.h"
 #include "Settings.h"
 
 #include <QCloseEvent>
@@ -38,8 +39,8 @@ void TalvexFRM::TalvexFRM_Unload() {
     if (isMinimized() || Combo_SRC1->currentText() == lookup(35))
         return;
     const QRect frame = frameGeometry();
-    Settings::write(m_slotSection, QStringLiteral("PositionX"), NumberToText(frame.x() * TwipsPerPixel));
-    Settings::write(m_slotSection, QStringLiteral("PositionY"), NumberToText(frame.y() * TwipsPerPixel));
+    Settings::write(m_slotSection, SettingKeys::PositionX, NumberToText(frame.x() * TwipsPerPixel));
+    Settings::write(m_slotSection, SettingKeys::PositionY, NumberToText(frame.y() * TwipsPerPixel));
 }
 
 void TalvexFRM::TalvexFRM_Terminate() {

@@ -6,6 +6,7 @@
 #include "GenerationRun.h"
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
+#include "SettingKeys.h"
 #include "Settings.h"
 #include "SourceReader.h"
 
@@ -29,7 +30,6 @@
 namespace {
 
 constexpr int StrInformation = 55;
-const QString SourceFileKey = QStringLiteral("SourceFile");
 
 // Turns the source box's focus changes into its GotFocus / LostFocus handlers. Opening its
 // drop-down list, or switching to another application, is not the box losing the focus.
@@ -143,7 +143,7 @@ void TalvexFRM::Combo_SRC1_Click() {
     CMD_SRC1->setText(name);
     setWindowTitle(name);
     if (!m_slotSection.isEmpty())
-        Settings::write(m_slotSection, SourceFileKey, name);
+        Settings::write(m_slotSection, SettingKeys::SourceFile, name);
 }
 
 void TalvexFRM::Combo_SRC1_GotFocus() {
@@ -157,7 +157,7 @@ void TalvexFRM::Combo_SRC1_LostFocus() {
     // A typed name is stored as it stands; nothing checks the file until it is read.
     const QString name = Combo_SRC1->currentText();
     if (!m_slotSection.isEmpty())
-        Settings::write(m_slotSection, SourceFileKey, name);
+        Settings::write(m_slotSection, SettingKeys::SourceFile, name);
     CMD_SRC1->setText(name);
     QFont bold = CMD_SRC1->font();
     bold.setBold(true);
