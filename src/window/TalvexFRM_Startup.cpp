@@ -8,7 +8,9 @@
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
 #include "NumberText.h"
+#include "SettingKeys.h"
 #include "Settings.h"
+#include "SlotRules.h"
 #include "SourceReader.h"
 #include "UdpSink.h"
 
@@ -35,20 +37,6 @@ constexpr int StrAlready = 59;      // "Il y a déjà " / "Already "
 constexpr int StrInMemory = 61;     // "Talvex en mémoire. ..." / "Talvex running in memory. ..."
 constexpr int StrLimitTitle = 63;   // "Seuil Maximum" / "Trigger"
 
-const QString DelayKey = QStringLiteral("Delay");
-const QString LoopKey = QStringLiteral("Loop");
-const QString GenerationTypeKey = QStringLiteral("GenerationType");
-const QString SyslogFileKey = QStringLiteral("SyslogFile");
-const QString PortKey = QStringLiteral("UDP_Port_Syslog");
-const QString HostKey = QStringLiteral("HostIP");
-const QString SourceFileKey = QStringLiteral("SourceFile");
-const QString PositionXKey = QStringLiteral("PositionX");
-const QString PositionYKey = QStringLiteral("PositionY");
-
-constexpr double MaxStoredPort = 32000;
-const QString DefaultPort = QStringLiteral("514");
-const QString DefaultHost = QStringLiteral("127.0.0.1");
-
 // A stored position in twips as pixels. Far-out values are clamped so the conversion stays
 // defined; the window manager decides what to make of them.
 int twipsToPixels(double twips) {
@@ -60,14 +48,6 @@ int twipsToPixels(double twips) {
 QString sourceEntry(const QString& fileName) {
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? QString() : fileName.left(dot);
-}
-
-QString withoutTrailingBlanks(QString text) {
-    qsizetype end = text.size();
-    while (end > 0 && (text.at(end - 1) == QLatin1Char(' ') || text.at(end - 1) == QLatin1Char('\t')))
-        --end;
-    text.truncate(end);
-    return text;
 }
 
 // The lines of a source, split as the run splits them.
@@ -121,8 +101,8 @@ void TalvexFRM::CMD_SRC1_Click() {
     m_slotSection = m_slots.section();
 
     // The window position, stored in twips as the frame's top-left corner.
-    const double positionX = TextToNumber(Settings::read(m_slotSection, PositionXKey));
-    const double positionY = TextToNumber(Settings::read(m_slotSection, PositionYKey));
+    const double positionX = TextToNumber(Settings::read(m_slotSection, SettingKeys::PositionX));
+    const double positionY = TextToNumber(Settings::read(m_slotSection, SettingKeys::PositionY));
     const QPoint stored(twipsToPixels(positionX), twipsToPixels(positionY));
     // A position from a screen set-up that has changed may lie where no screen shows the window;
     // it is then centred as if none were stored, and the stored one is left as it is.
@@ -132,12 +112,12 @@ void TalvexFRM::CMD_SRC1_Click() {
         move(stored);
 
     // The delay: the field's handler checks it and writes it back.
-    setFieldText(TXT_delay1, Settings::read(m_slotSection, DelayKey));
+    setFieldText(TXT_delay1, Settings::read(m_slotSection, SettingKeys::Delay));
 
     // The loop.
-    if (TextToNumber(Settings::read(m_slotSection, LoopKey)) == 0) {
+    if (TextToNumber(Settings::read(m_slotSection, SettingKeys::Loop)) == 0) {
         m_run->setLoopFlag(0);
-        Settings::write(m_slotSection, LoopKey, QStringLiteral("0"));
+        Settings::write(m_slotSection, SettingKeys::Loop, QStringLiteral("0"));
         setLoopBox(false);
     } else {
         m_run->setLoopFlag(1);
@@ -146,9 +126,9 @@ void TalvexFRM::CMD_SRC1_Click() {
     }
 
     // Line order.
-    if (TextToNumber(Settings::read(m_slotSection, GenerationTypeKey)) == 0) {
+    if (TextToNumber(Settings::read(m_slotSection, SettingKeys::GenerationType)) == 0) {
         m_run->setGenerationType(0);
-        Settings::write(m_slotSection, GenerationTypeKey, QStringLiteral("0"));
+        Settings::write(m_slotSection, SettingKeys::GenerationType, QStringLiteral("0"));
         selectOption(OPT_Sequentiel, &TalvexFRM::OPT_Sequentiel_Click);
         CHK_Boucle->setVisible(true);
     } else {
@@ -158,9 +138,9 @@ void TalvexFRM::CMD_SRC1_Click() {
     }
 
     // Kind of output.
-    if (TextToNumber(Settings::read(m_slotSection, SyslogFileKey)) == 0) {
+    if (TextToNumber(Settings::read(m_slotSection, SettingKeys::SyslogFile)) == 0) {
         m_run->setOutputChoice(0);
-        Settings::write(m_slotSection, SyslogFileKey, QStringLiteral("0"));
+        Settings::write(m_slotSection, SettingKeys::SyslogFile, QStringLiteral("0"));
         selectOption(OPT_Fichier, &TalvexFRM::OPT_Fichier_Click);
     } else {
         selectOption(OPT_Syslog, &TalvexFRM::OPT_Syslog_Click);
@@ -168,24 +148,24 @@ void TalvexFRM::CMD_SRC1_Click() {
     }
 
     // The port. Stored ports above 32000 are not taken back, whatever the field itself accepts.
-    double port = TextToNumber(Settings::read(m_slotSection, PortKey));
-    if (port > MaxStoredPort || port <= 0) {
-        port = TextToNumber(DefaultPort);
-        Settings::write(m_slotSection, PortKey, DefaultPort);
+    double port = TextToNumber(Settings::read(m_slotSection, SettingKeys::Port));
+    if (!SlotRules::storedPortUsable(port)) {
+        port = SlotRules::DefaultPort;
+        Settings::write(m_slotSection, SettingKeys::Port, SlotRules::portReplacementText());
     }
     setFieldText(TXT_Port1, NumberToText(port));
 
     // The host. Anything that does not begin with a positive number (a name, 0.0.0.0) is
     // replaced by the local host.
-    QString host = withoutTrailingBlanks(Settings::read(m_slotSection, HostKey));
-    if (TextToNumber(host) <= 0) {
-        host = DefaultHost;
-        Settings::write(m_slotSection, HostKey, host);
+    QString host = SlotRules::hostWithoutTrailingBlanks(Settings::read(m_slotSection, SettingKeys::Host));
+    if (!SlotRules::hostUsable(host)) {
+        host = SlotRules::defaultHost();
+        Settings::write(m_slotSection, SettingKeys::Host, host);
     }
     setFieldText(TXT_HoteIP1, host);
 
     // The stored source, if any, unlocks the parameters and Play.
-    const QString source = Settings::read(m_slotSection, SourceFileKey);
+    const QString source = Settings::read(m_slotSection, SettingKeys::SourceFile);
     if (source.isEmpty()) {
         Combo_SRC1->setEditText(lookup(StrChoose));
         CMD_SRC1->setText(lookup(StrSourceButton));
