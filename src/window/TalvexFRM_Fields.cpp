@@ -8,6 +8,7 @@
 #include "SettingKeys.h"
 #include "Settings.h"
 #include "SlotRules.h"
+#include "StringTable.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -16,10 +17,6 @@
 #include <QRadioButton>
 
 namespace {
-
-constexpr int StrDelayRange = 53; // "La valeur du délai d'écriture doit être ..." / "Writing delay value ..."
-constexpr int StrInformation = 55;
-constexpr int StrPortRange = 57; // "La valeur du port UDP doit être ..." / "UDP Port value ..."
 
 // Only a copy that holds a slot has a section of its own to write into.
 void writeSlotKey(const QString& section, const QString& key, const QString& value) {
@@ -56,8 +53,8 @@ void TalvexFRM::setupFields() {
 
 void TalvexFRM::TXT_delay1_Change() {
     if (!SlotRules::delayAccepted(TextToNumber(TXT_delay1->text()))) {
-        MessageBox::show(this, MessageBox::Icon::Information, lookup(StrInformation), lookup(StrDelayRange),
-                         MessageBox::Buttons::Ok);
+        MessageBox::show(this, MessageBox::Icon::Information, lookup(Str::Information),
+                         lookup(Str::DelayRange), MessageBox::Buttons::Ok);
         TXT_delay1->setText(SlotRules::delayReplacementText()); // runs this handler again, which stores it
     }
     // Read again: after a rejection the field holds the replacement.
@@ -66,8 +63,8 @@ void TalvexFRM::TXT_delay1_Change() {
 
 void TalvexFRM::TXT_Port1_Change() {
     if (!SlotRules::portAccepted(TextToNumber(TXT_Port1->text()))) {
-        MessageBox::show(this, MessageBox::Icon::Information, lookup(StrInformation), lookup(StrPortRange),
-                         MessageBox::Buttons::Ok);
+        MessageBox::show(this, MessageBox::Icon::Information, lookup(Str::Information),
+                         lookup(Str::PortRange), MessageBox::Buttons::Ok);
         TXT_Port1->setText(SlotRules::portReplacementText());
     }
     writeSlotKey(m_slotSection, SettingKeys::Port, NumberToText(TextToNumber(TXT_Port1->text())));

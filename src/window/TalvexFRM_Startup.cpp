@@ -12,6 +12,7 @@
 #include "Settings.h"
 #include "SlotRules.h"
 #include "SourceReader.h"
+#include "StringTable.h"
 #include "UdpSink.h"
 
 #include <QCheckBox>
@@ -27,15 +28,6 @@
 #include <cmath>
 
 namespace {
-
-// String numbers of the table.
-constexpr int StrSourceButton = 1;  // "&Logs Source" / "Source &Logs"
-constexpr int StrChoose = 35;       // "Votre Choix..." / "Your Choice..."
-constexpr int StrUnknownError = 37; // "Erreur Inconnue" / "Unknown Error"
-constexpr int StrLoopCaption = 39;  // "Ecriture (en boucle)" / "Writing (Loop)"
-constexpr int StrAlready = 59;      // "Il y a déjà " / "Already "
-constexpr int StrInMemory = 61;     // "Talvex en mémoire. ..." / "Talvex running in memory. ..."
-constexpr int StrLimitTitle = 63;   // "Seuil Maximum" / "Trigger"
 
 // A stored position in twips as pixels. Far-out values are clamped so the conversion stays
 // defined; the window manager decides what to make of them.
@@ -121,7 +113,7 @@ void TalvexFRM::CMD_SRC1_Click() {
         setLoopBox(false);
     } else {
         m_run->setLoopFlag(1);
-        FRM_Lecture->setTitle(lookup(StrLoopCaption));
+        FRM_Lecture->setTitle(lookup(Str::LoopCaption));
         setLoopBox(true);
     }
 
@@ -167,8 +159,8 @@ void TalvexFRM::CMD_SRC1_Click() {
     // The stored source, if any, unlocks the parameters and Play.
     const QString source = Settings::read(m_slotSection, SettingKeys::SourceFile);
     if (source.isEmpty()) {
-        Combo_SRC1->setEditText(lookup(StrChoose));
-        CMD_SRC1->setText(lookup(StrSourceButton));
+        Combo_SRC1->setEditText(lookup(Str::Choose));
+        CMD_SRC1->setText(lookup(Str::SourceButton));
     } else {
         Combo_SRC1->setEditText(source);
         CMD_SRC1->setText(source);
@@ -190,7 +182,7 @@ void TalvexFRM::CMD_SRC1_Click() {
         if (!error.isError())
             m_run->setLastLineIndex(lines - 1);
         else if (!error.isPassedOver())
-            LBL_Titre->setText(lookup(StrUnknownError));
+            LBL_Titre->setText(lookup(Str::UnknownError));
     }
 
     // The socket's destination. A host name is resolved here, which may take a while.
@@ -200,7 +192,7 @@ void TalvexFRM::CMD_SRC1_Click() {
         Winsock1->setRemoteHost(host);
         Winsock1->setRemotePort(static_cast<qint32>(std::nearbyint(port)));
         if (!Winsock1->bind(0)) {
-            LBL_Titre->setText(lookup(StrUnknownError));
+            LBL_Titre->setText(lookup(Str::UnknownError));
             return;
         }
     }
@@ -219,15 +211,16 @@ void TalvexFRM::CMD_SRC1_Click() {
 void TalvexFRM::limitOutcome() {
     m_instanceSlot = 0;
     m_slotSection.clear();
-    MessageBox::show(this, MessageBox::Icon::Warning, lookup(StrLimitTitle),
-                     lookup(StrAlready) + QString::number(InstanceSlots::Capacity) + lookup(StrInMemory),
+    MessageBox::show(this, MessageBox::Icon::Warning, lookup(Str::LimitTitle),
+                     lookup(Str::Already) + QString::number(InstanceSlots::Capacity) + lookup(Str::InMemory),
                      MessageBox::Buttons::Ok);
     m_run->requestQuit();
     close();
 }
 
 void TalvexFRM::slotsUnavailable(InstanceSlots::Refusal refusal) {
-    MessageBox::show(this, MessageBox::Icon::Warning, warningTitle(m_languageOffset),
+    MessageBox::show(this, MessageBox::Icon::Warning,
+                     StringTable::message(StringTable::Message::WarningTitle, m_languageOffset),
                      slotsUnavailableMessage(refusal, m_languageOffset), MessageBox::Buttons::Ok);
 }
 
