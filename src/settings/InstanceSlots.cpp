@@ -1,8 +1,8 @@
 #include "InstanceSlots.h"
 
 #include "FileLock.h"
-#include "NumberText.h"
 #include "SettingKeys.h"
+#include "SettingValues.h"
 #include "Settings.h"
 
 #include <QDir>
@@ -50,18 +50,18 @@ enum class Outcome { Taken, Unusable, ClaimedWithRecord, ClaimedWithoutRecord };
 // Decides one slot, holding its record locked in *fd when it can be claimed. A record name taken
 // by something else than a regular file (a link planted in a shared folder, say) is never opened
 // through, let alone written: the slot is unusable.
-Outcome trySlot(const QByteArray& path, double mark, int* fd) {
+Outcome trySlot(const QByteArray& path, bool marked, int* fd) {
     *fd = -1;
     for (int attempt = 0; attempt < 3; ++attempt) {
         bool notAFile = false;
-        const int f = FileLock::openLockFile(path, mark == 0, &notAFile);
+        const int f = FileLock::openLockFile(path, !marked, &notAFile);
         if (notAFile)
             return Outcome::Unusable;
         if (f < 0) {
             // Free mark and no record can be made here (read-only folder): nobody else can hold
             // one either, so the mark alone decides. A set mark without a record is respected.
             struct stat st {};
-            if (mark == 0 && ::lstat(path.constData(), &st) != 0 && errno == ENOENT)
+            if (!marked && ::lstat(path.constData(), &st) != 0 && errno == ENOENT)
                 return Outcome::ClaimedWithoutRecord;
             return Outcome::Taken;
         }
@@ -74,7 +74,7 @@ Outcome trySlot(const QByteArray& path, double mark, int* fd) {
             return Outcome::ClaimedWithRecord;
         }
         ::close(f);
-        if (mark != 0)
+        if (marked)
             return Outcome::Taken; // the record was released meanwhile; its mark is no longer ours to judge
     }
     return Outcome::Taken;
@@ -130,10 +130,10 @@ int InstanceSlots::claim() {
     bool anyUnusable = false;
     for (int n = 1; n <= Capacity; ++n) {
         const QString name = sectionName(n);
-        const double mark = TextToNumber(Settings::read(name, SettingKeys::Memory));
+        const bool marked = SettingValues::flag(Settings::read(name, SettingKeys::Memory));
         const QByteArray path = QFile::encodeName(recordPath(folder, n));
         int fd = -1;
-        const Outcome outcome = trySlot(path, mark, &fd);
+        const Outcome outcome = trySlot(path, marked, &fd);
         if (outcome == Outcome::Unusable)
             anyUnusable = true;
         if (outcome == Outcome::Taken || outcome == Outcome::Unusable)
@@ -145,7 +145,7 @@ int InstanceSlots::claim() {
         d->recordPath = outcome == Outcome::ClaimedWithRecord ? path : QByteArray();
         // Not checked: if Talvex.ini cannot be written, the locked record still keeps the slot
         // ours in every other copy's eyes.
-        Settings::write(name, SettingKeys::Memory, QStringLiteral("1"));
+        Settings::write(name, SettingKeys::Memory, SettingValues::flagText(true));
         d->refusal = Refusal::None;
         return n;
     }
@@ -156,7 +156,7 @@ int InstanceSlots::claim() {
 
 void InstanceSlots::markFree() {
     if (d->slot > 0)
-        Settings::write(sectionName(d->slot), SettingKeys::Memory, QStringLiteral("0"));
+        Settings::write(sectionName(d->slot), SettingKeys::Memory, SettingValues::flagText(false));
 }
 
 void InstanceSlots::release() {
@@ -165,7 +165,7 @@ void InstanceSlots::release() {
     // Under the scan lock, so no scan sees the record vanish halfway. Even when the lock cannot
     // be had the release goes on: a scan checks a record's identity after locking it.
     const FileLock lock(slotsLockPath(settingsFolder()), d->lockTimeoutMs);
-    Settings::write(sectionName(d->slot), SettingKeys::Memory, QStringLiteral("0"));
+    Settings::write(sectionName(d->slot), SettingKeys::Memory, SettingValues::flagText(false));
     if (d->recordFd >= 0) {
         if (stillNamed(d->recordFd, d->recordPath))
             ::unlink(d->recordPath.constData());

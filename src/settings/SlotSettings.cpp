@@ -2,6 +2,7 @@
 
 #include "NumberText.h"
 #include "SettingKeys.h"
+#include "SettingValues.h"
 #include "Settings.h"
 #include "SlotRules.h"
 
@@ -18,9 +19,9 @@ SlotSettings SlotSettings::read(int slot) {
     SlotSettings s;
     const double delay = number(SettingKeys::Delay);
     s.delay = SlotRules::delayAccepted(delay) ? delay : SlotRules::DelayReplacement;
-    s.loop = number(SettingKeys::Loop) == 0 ? 0 : 1;
-    s.generationType = number(SettingKeys::GenerationType) == 0 ? 0 : -1;
-    s.outputChoice = number(SettingKeys::SyslogFile) == 0 ? 0 : 1;
+    s.loop = SettingValues::flag(Settings::read(name, SettingKeys::Loop));
+    s.order = SettingValues::generationOrder(Settings::read(name, SettingKeys::GenerationType));
+    s.output = SettingValues::output(Settings::read(name, SettingKeys::SyslogFile));
     const double port = number(SettingKeys::Port);
     s.port =
         SlotRules::storedPortUsable(port) ? static_cast<int>(std::nearbyint(port)) : SlotRules::DefaultPort;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SettingValues.h"
 #include "SlotRules.h"
 
 #include <QString>
@@ -9,9 +10,9 @@
 // claiming the slot and without writing anything back.
 struct SlotSettings {
     double delay = SlotRules::DelayReplacement; // seconds, above 0 and below 7201
-    int loop = 0;                               // 1 to start again at the end of the source
-    int generationType = 0;                     // 0 file order, -1 random
-    int outputChoice = 0;                       // 0 file, 1 UDP datagram
+    bool loop = false;                          // start again at the end of the source
+    GenerationOrder order = GenerationOrder::Sequential;
+    Output output = Output::File;
     int port = SlotRules::DefaultPort;
     QString host = SlotRules::defaultHost();
     QString sourceFile; // source name without ".txt"; empty when none was chosen

@@ -6,9 +6,9 @@
 #include "InstalledData.h"
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
-#include "NumberText.h"
 #include "PictureBox.h"
 #include "SettingKeys.h"
+#include "SettingValues.h"
 #include "Settings.h"
 #include "StringTable.h"
 
@@ -341,7 +341,7 @@ void TalvexFRM::TalvexFRM_Load() {
     centreOnScreen();
 
     // The language of the last switch, in any copy.
-    if (TextToNumber(Settings::read(SettingKeys::SettingsSection, SettingKeys::Language)) == 2)
+    if (SettingValues::english(Settings::read(SettingKeys::SettingsSection, SettingKeys::Language)))
         PICT_UK_Click();
 
     // No source yet, no slot yet.
@@ -563,8 +563,7 @@ void TalvexFRM::switchLanguage(int L) {
     // Yes/No of the message boxes follow the interface language.
     installQtFrench(L == 0);
 
-    Settings::write(SettingKeys::SettingsSection, SettingKeys::Language,
-                    L == 0 ? QStringLiteral("1") : QStringLiteral("2"));
+    Settings::write(SettingKeys::SettingsSection, SettingKeys::Language, SettingValues::languageText(L != 0));
 }
 
 void TalvexFRM::PICT_FR_Click() {

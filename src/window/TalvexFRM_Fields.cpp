@@ -6,6 +6,7 @@
 #include "MessageBox.h"
 #include "NumberText.h"
 #include "SettingKeys.h"
+#include "SettingValues.h"
 #include "Settings.h"
 #include "SlotRules.h"
 #include "StringTable.h"
@@ -86,14 +87,15 @@ void TalvexFRM::CMD_Moins_Click() {
 }
 
 void TalvexFRM::OPT_Sequentiel_Click() {
-    writeSlotKey(m_slotSection, SettingKeys::GenerationType, QStringLiteral("0"));
+    writeSlotKey(m_slotSection, SettingKeys::GenerationType,
+                 SettingValues::text(GenerationOrder::Sequential));
     m_run->setGenerationType(0);
     // The loop only makes sense in file order; its value is kept while it is hidden.
     CHK_Boucle->setVisible(true);
 }
 
 void TalvexFRM::OPT_Aleatoire_Click() {
-    writeSlotKey(m_slotSection, SettingKeys::GenerationType, QStringLiteral("-1"));
+    writeSlotKey(m_slotSection, SettingKeys::GenerationType, SettingValues::text(GenerationOrder::Random));
     m_run->setGenerationType(-1);
     CHK_Boucle->setVisible(false);
 }
@@ -103,7 +105,7 @@ void TalvexFRM::OPT_Fichier_Click() {
     TXT_Port1->setEnabled(false);
     TXT_HoteIP1->setEnabled(false);
     CMD_Quenby->setEnabled(false);
-    writeSlotKey(m_slotSection, SettingKeys::SyslogFile, QStringLiteral("0"));
+    writeSlotKey(m_slotSection, SettingKeys::SyslogFile, SettingValues::text(Output::File));
     m_run->setOutputChoice(0);
 }
 
@@ -112,6 +114,6 @@ void TalvexFRM::OPT_Syslog_Click() {
     TXT_Port1->setEnabled(true);
     TXT_HoteIP1->setEnabled(true);
     CMD_Quenby->setEnabled(true);
-    writeSlotKey(m_slotSection, SettingKeys::SyslogFile, QStringLiteral("1"));
+    writeSlotKey(m_slotSection, SettingKeys::SyslogFile, SettingValues::text(Output::Syslog));
     m_run->setOutputChoice(1);
 }

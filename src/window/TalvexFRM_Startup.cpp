@@ -9,6 +9,7 @@
 #include "MessageBox.h"
 #include "NumberText.h"
 #include "SettingKeys.h"
+#include "SettingValues.h"
 #include "Settings.h"
 #include "SlotRules.h"
 #include "SourceReader.h"
@@ -107,9 +108,9 @@ void TalvexFRM::CMD_SRC1_Click() {
     setFieldText(TXT_delay1, Settings::read(m_slotSection, SettingKeys::Delay));
 
     // The loop.
-    if (TextToNumber(Settings::read(m_slotSection, SettingKeys::Loop)) == 0) {
+    if (!SettingValues::flag(Settings::read(m_slotSection, SettingKeys::Loop))) {
         m_run->setLoopFlag(0);
-        Settings::write(m_slotSection, SettingKeys::Loop, QStringLiteral("0"));
+        Settings::write(m_slotSection, SettingKeys::Loop, SettingValues::flagText(false));
         setLoopBox(false);
     } else {
         m_run->setLoopFlag(1);
@@ -118,9 +119,11 @@ void TalvexFRM::CMD_SRC1_Click() {
     }
 
     // Line order.
-    if (TextToNumber(Settings::read(m_slotSection, SettingKeys::GenerationType)) == 0) {
+    if (SettingValues::generationOrder(Settings::read(m_slotSection, SettingKeys::GenerationType)) ==
+        GenerationOrder::Sequential) {
         m_run->setGenerationType(0);
-        Settings::write(m_slotSection, SettingKeys::GenerationType, QStringLiteral("0"));
+        Settings::write(m_slotSection, SettingKeys::GenerationType,
+                        SettingValues::text(GenerationOrder::Sequential));
         selectOption(OPT_Sequentiel, &TalvexFRM::OPT_Sequentiel_Click);
         CHK_Boucle->setVisible(true);
     } else {
@@ -130,9 +133,9 @@ void TalvexFRM::CMD_SRC1_Click() {
     }
 
     // Kind of output.
-    if (TextToNumber(Settings::read(m_slotSection, SettingKeys::SyslogFile)) == 0) {
+    if (SettingValues::output(Settings::read(m_slotSection, SettingKeys::SyslogFile)) == Output::File) {
         m_run->setOutputChoice(0);
-        Settings::write(m_slotSection, SettingKeys::SyslogFile, QStringLiteral("0"));
+        Settings::write(m_slotSection, SettingKeys::SyslogFile, SettingValues::text(Output::File));
         selectOption(OPT_Fichier, &TalvexFRM::OPT_Fichier_Click);
     } else {
         selectOption(OPT_Syslog, &TalvexFRM::OPT_Syslog_Click);

@@ -1,3 +1,4 @@
+#include "SettingValues.h"
 #include "SlotRules.h"
 
 #include <QtTest>
@@ -18,6 +19,9 @@ private slots:
     void host_data();
     void host();
     void replacements();
+    void storedValues_data();
+    void storedValues();
+    void writtenValues();
 };
 
 void TestSlotRules::delay_data() {
@@ -134,6 +138,48 @@ void TestSlotRules::replacements() {
     QVERIFY(SlotRules::storedPortUsable(SlotRules::DefaultPort));
     QCOMPARE(SlotRules::defaultHost(), QStringLiteral("127.0.0.1"));
     QVERIFY(SlotRules::hostUsable(SlotRules::defaultHost()));
+}
+
+void TestSlotRules::storedValues_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("nonZero");
+    QTest::addColumn<bool>("english");
+    QTest::newRow("missing") << "" << false << false;
+    QTest::newRow("zero") << "0" << false << false;
+    QTest::newRow("not a number") << "yes" << false << false;
+    QTest::newRow("one") << "1" << true << false;
+    QTest::newRow("minus one") << "-1" << true << false;
+    QTest::newRow("two") << "2" << true << true;
+    QTest::newRow("two with decimals") << "2.0" << true << true;
+    QTest::newRow("two then letters") << "2abc" << true << true;
+    QTest::newRow("leading zero") << "02" << true << true;
+    QTest::newRow("close to two") << "2.5" << true << false;
+    QTest::newRow("letters") << "en" << false << false;
+}
+
+void TestSlotRules::storedValues() {
+    QFETCH(QString, stored);
+    QFETCH(bool, nonZero);
+    QFETCH(bool, english);
+    QCOMPARE(SettingValues::flag(stored), nonZero);
+    QCOMPARE(SettingValues::generationOrder(stored) == GenerationOrder::Random, nonZero);
+    QCOMPARE(SettingValues::output(stored) == Output::Syslog, nonZero);
+    QCOMPARE(SettingValues::english(stored), english);
+}
+
+void TestSlotRules::writtenValues() {
+    // What is written reads back as what was meant.
+    for (const GenerationOrder order : {GenerationOrder::Sequential, GenerationOrder::Random})
+        QCOMPARE(SettingValues::generationOrder(SettingValues::text(order)), order);
+    for (const Output output : {Output::File, Output::Syslog})
+        QCOMPARE(SettingValues::output(SettingValues::text(output)), output);
+    for (const bool on : {false, true})
+        QCOMPARE(SettingValues::flag(SettingValues::flagText(on)), on);
+    for (const bool english : {false, true})
+        QCOMPARE(SettingValues::english(SettingValues::languageText(english)), english);
+    QCOMPARE(SettingValues::text(GenerationOrder::Random), QStringLiteral("-1"));
+    QCOMPARE(SettingValues::text(Output::Syslog), QStringLiteral("1"));
+    QCOMPARE(SettingValues::languageText(false), QStringLiteral("1"));
 }
 
 QTEST_GUILESS_MAIN(TestSlotRules)
