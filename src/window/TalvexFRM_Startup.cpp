@@ -191,10 +191,7 @@ void TalvexFRM::CMD_SRC1_Click() {
     // The socket's destination. A host name is resolved here, which may take a while.
     {
         const WaitCursor wait;
-        Winsock1->close();
-        Winsock1->setRemoteHost(host);
-        Winsock1->setRemotePort(static_cast<qint32>(std::nearbyint(port)));
-        if (!Winsock1->bind(0)) {
+        if (!Winsock1->open(host, static_cast<qint32>(std::nearbyint(port)))) {
             LBL_Titre->setText(lookup(Str::UnknownError));
             return;
         }
