@@ -87,7 +87,7 @@ TalvexFRM::TalvexFRM(QWidget* parent) : QWidget(parent) {
     // The design state is French, so Qt's own texts (Yes/No of the message boxes) are too.
     installQtFrench(true);
 
-    Settings::setWriteFailedHandler(this, [this] { settingsWriteFailed(); });
+    connect(Settings::notifier(), &SettingsWriteNotifier::writeFailed, this, &TalvexFRM::settingsWriteFailed);
 
     // Loading here rather than at first show: every caller, the program and the tests alike,
     // gets a window that is complete as soon as it exists.
@@ -95,7 +95,8 @@ TalvexFRM::TalvexFRM(QWidget* parent) : QWidget(parent) {
 }
 
 TalvexFRM::~TalvexFRM() {
-    Settings::clearWriteFailedHandler(this);
+    // The teardown's own writes need no notice: the copy is going away.
+    disconnect(Settings::notifier(), nullptr, this, nullptr);
     TalvexFRM_Terminate();
     // Remove the translator while the window is whole; removal notifies every window.
     installQtFrench(false);
