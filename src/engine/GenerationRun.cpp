@@ -20,16 +20,6 @@
 #include <limits>
 
 namespace {
-// String numbers of the table (ids 100 + n French, 101 + n English).
-constexpr int StrLines = 9;           // 109/110 "Lignes" / "Lines"
-constexpr int StrUnknownError = 37;   // 137/138
-constexpr int StrFileBefore = 41;     // 141/142
-constexpr int StrFileExists = 43;     // 143/144
-constexpr int StrAddOrReplace = 45;   // 145/146
-constexpr int StrFileTitle = 47;      // 147/148
-constexpr int StrGenerationOf = 49;   // 149/150
-constexpr int StrGenerationDone = 51; // 151/152
-
 constexpr qint64 MaxLineCounter = std::numeric_limits<qint32>::max();
 // Lines without any wait go out in bursts of at most this many, or this long, between two
 // turns of the event loop.
@@ -148,9 +138,9 @@ bool GenerationRun::Private::prepareOutput() {
             fail(FileErrors::notAFile(path));
             return false;
         }
-        const QString question = text(StrFileBefore) + sourceName + text(StrFileExists) +
-                                 QStringLiteral("\r\n\r\n") + text(StrAddOrReplace);
-        const bool add = host->askYesNo(text(StrFileTitle), question);
+        const QString question = text(Str::FileBefore) + sourceName + text(Str::FileExists) +
+                                 QStringLiteral("\r\n\r\n") + text(Str::AddOrReplace);
+        const bool add = host->askYesNo(text(Str::FileTitle), question);
         if (!running)
             return false; // quit or stopped while the question was up
         mode = add ? FileSink::Mode::Append : FileSink::Mode::Truncate;
@@ -306,7 +296,7 @@ bool GenerationRun::Private::produce() {
         return false;
     }
     ++lineCounter;
-    host->setLineCountCaption(text(StrLines) + QStringLiteral(": ") + QString::number(lineCounter));
+    host->setLineCountCaption(text(Str::Lines) + QStringLiteral(": ") + QString::number(lineCounter));
     host->echoLine(currentLine);
     if (!running)
         return false;
@@ -326,8 +316,8 @@ void GenerationRun::Private::endOfSource(bool emptyPass) {
     }
     if (loopFlag == 0) {
         const QString message =
-            text(StrGenerationOf) + sourceName + text(StrGenerationDone) + QStringLiteral("\r\n\r\n");
-        host->showInformation(text(StrFileTitle), message);
+            text(Str::GenerationOf) + sourceName + text(Str::GenerationDone) + QStringLiteral("\r\n\r\n");
+        host->showInformation(text(Str::FileTitle), message);
         if (!running)
             return; // quit while the message was up: touch nothing more
         host->setControlsEnabled(RunHost::FrmLecture | RunHost::FrmSyslog | RunHost::CmdSrc, true);
@@ -361,7 +351,7 @@ void GenerationRun::Private::fail(const RunError& error) {
     // The error display; buttons and locks keep their running state (halted) until Stop.
     host->showError(QStringLiteral("Err: ") + QString::number(error.number) + QStringLiteral(" : ") +
                         error.description,
-                    text(StrUnknownError));
+                    text(Str::UnknownError));
     endRun();
 }
 

@@ -61,6 +61,13 @@ UdpSink::UdpSink(QObject* parent) : QObject(parent), m_socket(new QUdpSocket(thi
 
 UdpSink::~UdpSink() = default;
 
+bool UdpSink::open(const QString& host, qint32 port) {
+    close();
+    setRemoteHost(host);
+    setRemotePort(port);
+    return bind(0);
+}
+
 void UdpSink::close() {
     m_socket->abort();
 }

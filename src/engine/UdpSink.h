@@ -18,6 +18,10 @@ public:
     explicit UdpSink(QObject* parent = nullptr);
     ~UdpSink() override;
 
+    // Sets the sink up for a destination in one step: closes what was open, takes the host and
+    // the port and binds again. False when no local socket could be bound; an unusable host
+    // shows in destinationError().
+    bool open(const QString& host, qint32 port);
     void close();
     // An IPv4 or IPv6 literal is used as given; any other text is resolved once, here
     // (blocking; the caller shows the wait cursor). An unusable host is remembered and

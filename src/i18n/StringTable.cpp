@@ -1,6 +1,7 @@
 #include "StringTable.h"
 
 #include <array>
+#include <iterator>
 
 namespace {
 
@@ -73,6 +74,59 @@ constexpr std::array<const char*, StringTable::LastId - StringTable::FirstId + 1
     "Trigger",                                                                    // 164
 };
 
+struct MessageTexts {
+    const char* french;
+    const char* english;
+};
+
+// In the order of StringTable::Message.
+constexpr MessageTexts Messages[] = {
+    // HelpMissing
+    {"Le fichier d'aide Talvex.chm est absent du dossier de travail, et le manuel n'est pas installé.",
+     "The help file Talvex.chm is not in the working folder, and the manual is not installed."},
+    // HelpFileNotOpened
+    {"Le fichier d'aide Talvex.chm n'a pas pu être ouvert.", "The help file Talvex.chm could not be opened."},
+    // ManualNotOpened
+    {"Le manuel n'a pas pu être ouvert.", "The manual could not be opened."},
+    // WarningTitle
+    {"Avertissement", "Warning"},
+    // SettingsNotWritable
+    {"Le fichier de paramètres Talvex.ini ne peut pas être écrit : les réglages modifiés ne seront pas "
+     "conservés après la fermeture de Talvex.",
+     "The settings file Talvex.ini cannot be written: changed settings will not be kept after Talvex "
+     "closes."},
+    // SettingsBusy
+    {"Le fichier de paramètres Talvex.ini est occupé : une autre copie de Talvex le retient depuis plus de "
+     "10 secondes. Appuyez de nouveau sur le bouton pour réessayer.",
+     "The settings file Talvex.ini is busy: another copy of Talvex has held it for more than 10 seconds. "
+     "Press the button again to retry."},
+    // FolderUnusable
+    {"Talvex ne peut pas utiliser ce dossier : l'un de ses fichiers de verrou (Talvex.ini.slots.lock, "
+     "Talvex.slot<N>.lock) n'est pas un fichier ordinaire. Supprimez-le et réessayez.",
+     "Talvex cannot use this folder: one of its lock files (Talvex.ini.slots.lock, Talvex.slot<N>.lock) is "
+     "not a regular file. Remove it and try again."},
+    // CompanionFailed
+    {"Le programme Quenby.exe est introuvable ou ne peut pas être lancé.",
+     "The program Quenby.exe cannot be found or started."},
+    // SourceUnreadable
+    {"Impossible de lire la source « %1 ».\n%2", "The source \"%1\" cannot be read.\n%2"},
+    // NoSourceChosen
+    {"Aucune source n'est choisie.", "No source is chosen."},
+    // SourceFileMissing
+    {"Ce fichier n'existe pas.", "This file does not exist."},
+    // SourceFolderMissing
+    {"Le dossier « Logs Source » n'existe pas.", "The folder \"Logs Source\" does not exist."},
+    // SourceNotAFile
+    {"Ce n'est pas un fichier lisible.", "This is not a readable file."},
+    // SourceBadName
+    {"Ce nom ne peut pas être celui d'un fichier.", "No file can have this name."},
+    // SourceAccessDenied
+    {"L'accès à ce fichier est refusé.", "Access to this file is denied."},
+    // SourceReadError
+    {"Erreur de lecture.", "Read error."},
+};
+static_assert(std::size(Messages) == StringTable::MessageCount, "one pair of texts for each message");
+
 } // namespace
 
 namespace StringTable {
@@ -85,6 +139,11 @@ QString text(int id) {
 
 QString lookup(int n, int languageOffset) {
     return text(IdBase + n + languageOffset);
+}
+
+QString message(Message m, int languageOffset) {
+    const MessageTexts& texts = Messages[static_cast<int>(m)];
+    return QString::fromUtf8(languageOffset == 1 ? texts.english : texts.french);
 }
 
 } // namespace StringTable

@@ -86,14 +86,13 @@ SendCommand::Status SendCommand::prepare() {
     }
 
     if (!m_options.toFile()) {
-        m_udp.setRemoteHost(m_options.host);
-        m_udp.setRemotePort(m_options.port);
+        const bool bound = m_udp.open(m_options.host, m_options.port);
         error = m_udp.destinationError();
         if (error.isError()) {
             printError(errorText(error));
             return BadUsage;
         }
-        if (!m_udp.bind(0)) {
+        if (!bound) {
             printError(
                 QStringLiteral("cannot open a UDP socket for %1").arg(m_udp.remoteAddress().toString()));
             return BadUsage;

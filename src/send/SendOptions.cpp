@@ -185,8 +185,8 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
                             .arg(QLatin1String(Settings::FileName)));
         const SlotSettings stored = SlotSettings::read(o.slot);
         o.delay = stored.delay;
-        o.loop = stored.loop != 0;
-        o.random = stored.generationType != 0;
+        o.loop = stored.loop;
+        o.random = stored.order == GenerationOrder::Random;
         o.host = stored.host;
         o.port = stored.port;
         if (positional.isEmpty()) {
@@ -197,7 +197,7 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
             o.source = GenerationRun::sourcePath(stored.sourceFile);
         }
         // The window writes a slot's file output under the name of its source.
-        if (stored.outputChoice == 0 && !parser.isSet(to)) {
+        if (stored.output == Output::File && !parser.isSet(to)) {
             const QString name =
                 positional.isEmpty() ? stored.sourceFile : QFileInfo(positional.first()).completeBaseName();
             o.outputPath = GenerationRun::outputPath(name);

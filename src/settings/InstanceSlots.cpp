@@ -3,7 +3,8 @@
 #include "File.h"
 #include "FileLock.h"
 #include "FileSystem.h"
-#include "NumberText.h"
+#include "SettingKeys.h"
+#include "SettingValues.h"
 #include "Settings.h"
 
 #include <QCoreApplication>
@@ -11,8 +12,6 @@
 #include <QFile>
 
 namespace {
-
-const QString MemoryKey = QStringLiteral("Memory");
 
 // Empty when the working directory has been removed: then no lock or record file is made
 // anywhere (and no settings can be written either).
@@ -38,15 +37,15 @@ enum class Outcome { Taken, Unusable, ClaimedWithRecord, ClaimedWithoutRecord };
 // taken by something else than a regular file (a link planted in a shared folder, say) is never
 // opened through, let alone written: the slot is unusable. A record unlinked (released) between
 // our open and our lock must not be mistaken for a free one: the name must still lead to it.
-Outcome trySlot(const QByteArray& path, double mark, platform::File* record) {
+Outcome trySlot(const QByteArray& path, bool marked, platform::File* record) {
     for (int attempt = 0; attempt < 3; ++attempt) {
-        platform::File f = platform::File::openRecord(path, mark == 0);
+        platform::File f = platform::File::openRecord(path, !marked);
         if (f.status() == platform::File::Status::WrongKind)
             return Outcome::Unusable;
         if (!f.isOpen()) {
             // Free mark and no record can be made here (read-only folder): nobody else can hold
             // one either, so the mark alone decides. A set mark without a record is respected.
-            if (mark == 0 && platform::FileSystem::nameIsFree(path))
+            if (!marked && platform::FileSystem::nameIsFree(path))
                 return Outcome::ClaimedWithoutRecord;
             return Outcome::Taken;
         }
@@ -57,7 +56,7 @@ Outcome trySlot(const QByteArray& path, double mark, platform::File* record) {
             return Outcome::ClaimedWithRecord;
         }
         f.close();
-        if (mark != 0)
+        if (marked)
             return Outcome::Taken; // the record was released meanwhile; its mark is no longer ours to judge
     }
     return Outcome::Taken;
@@ -106,10 +105,10 @@ int InstanceSlots::claim() {
     bool anyUnusable = false;
     for (int n = 1; n <= Capacity; ++n) {
         const QString name = sectionName(n);
-        const double mark = TextToNumber(Settings::read(name, MemoryKey));
+        const bool marked = SettingValues::flag(Settings::read(name, SettingKeys::Memory));
         const QByteArray path = QFile::encodeName(recordPath(folder, n));
         platform::File record;
-        const Outcome outcome = trySlot(path, mark, &record);
+        const Outcome outcome = trySlot(path, marked, &record);
         if (outcome == Outcome::Unusable)
             anyUnusable = true;
         if (outcome == Outcome::Taken || outcome == Outcome::Unusable)
@@ -121,7 +120,7 @@ int InstanceSlots::claim() {
         d->recordPath = outcome == Outcome::ClaimedWithRecord ? path : QByteArray();
         // Not checked: if Talvex.ini cannot be written, the locked record still keeps the slot
         // ours in every other copy's eyes.
-        Settings::write(name, MemoryKey, QStringLiteral("1"));
+        Settings::write(name, SettingKeys::Memory, SettingValues::flagText(true));
         d->refusal = Refusal::None;
         return n;
     }
@@ -132,7 +131,7 @@ int InstanceSlots::claim() {
 
 void InstanceSlots::markFree() {
     if (d->slot > 0)
-        Settings::write(sectionName(d->slot), MemoryKey, QStringLiteral("0"));
+        Settings::write(sectionName(d->slot), SettingKeys::Memory, SettingValues::flagText(false));
 }
 
 void InstanceSlots::release() {
@@ -141,7 +140,7 @@ void InstanceSlots::release() {
     // Under the scan lock, so no scan sees the record vanish halfway. Even when the lock cannot
     // be had the release goes on: a scan checks a record's identity after locking it.
     const FileLock lock(slotsLockPath(settingsFolder()), d->lockTimeoutMs);
-    Settings::write(sectionName(d->slot), MemoryKey, QStringLiteral("0"));
+    Settings::write(sectionName(d->slot), SettingKeys::Memory, SettingValues::flagText(false));
     if (d->record.isOpen() && d->record.isNamedBy(d->recordPath))
         platform::FileSystem::removeName(d->recordPath);
     d->record.close();
@@ -162,5 +161,5 @@ QString InstanceSlots::section() const {
 }
 
 QString InstanceSlots::sectionName(int slot) {
-    return QStringLiteral("Source ") + QString::number(slot);
+    return SettingKeys::slotSection(slot);
 }

@@ -7,15 +7,7 @@
 namespace {
 constexpr int MaxValueBytes = 99;
 
-struct WriteFailed {
-    const void* owner = nullptr;
-    std::function<void()> handler;
-};
-
-WriteFailed& writeFailed() {
-    static WriteFailed w;
-    return w;
-}
+Q_GLOBAL_STATIC(SettingsWriteNotifier, writeNotifier)
 } // namespace
 
 QString Settings::path() {
@@ -45,19 +37,11 @@ QString Settings::read(const QString& section, const QString& key) {
 
 bool Settings::write(const QString& section, const QString& key, const QString& value) {
     const bool written = ProfileFile::write(path(), section.toUtf8(), key.toUtf8(), value.toUtf8());
-    if (!written && writeFailed().handler) {
-        // A copy: the handler may replace itself while it runs.
-        const std::function<void()> handler = writeFailed().handler;
-        handler();
-    }
+    if (!written && !writeNotifier.isDestroyed())
+        emit writeNotifier()->writeFailed();
     return written;
 }
 
-void Settings::setWriteFailedHandler(const void* owner, std::function<void()> handler) {
-    writeFailed() = WriteFailed{owner, std::move(handler)};
-}
-
-void Settings::clearWriteFailedHandler(const void* owner) {
-    if (writeFailed().owner == owner)
-        writeFailed() = WriteFailed{};
+SettingsWriteNotifier* Settings::notifier() {
+    return writeNotifier();
 }

@@ -1,8 +1,16 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
-#include <functional>
+// Tells that a write to Talvex.ini could not be made, so the window can warn the operator that
+// changes are not being kept. Settings owns the one instance; receivers connect to it and are
+// disconnected when they go away.
+class SettingsWriteNotifier : public QObject {
+    Q_OBJECT
+signals:
+    void writeFailed();
+};
 
 // Talvex.ini in the current directory. The path is rebuilt for every access, so a change of
 // the working directory is followed at once. Values are UTF-8 text (the system encoding).
@@ -13,12 +21,9 @@ public:
     static QString path();
     // The stored value (at most 99 bytes, never a split UTF-8 sequence), or "" when missing.
     static QString read(const QString& section, const QString& key);
-    // Result deliberately ignorable: a failed write changes nothing; only the handler below hears of it.
+    // Result deliberately ignorable: a failed write changes nothing; only the notifier's
+    // writeFailed() says so.
     static bool write(const QString& section, const QString& key, const QString& value);
 
-    // Called after every write that could not be made, so the window can tell the operator that
-    // changes are not being kept. One handler at a time; clearing takes the owner that set it, so a
-    // window going away cannot silence the one still open.
-    static void setWriteFailedHandler(const void* owner, std::function<void()> handler);
-    static void clearWriteFailedHandler(const void* owner);
+    static SettingsWriteNotifier* notifier();
 };

@@ -1,17 +1,20 @@
 #pragma once
 
+#include "SettingValues.h"
+#include "SlotRules.h"
+
 #include <QString>
 
 // The run settings kept in one slot's section of Talvex.ini, read with the rules the window's
 // initialisation applies to them (a missing or unusable value gives its default), without
 // claiming the slot and without writing anything back.
 struct SlotSettings {
-    double delay = 10;      // seconds, above 0 and below 7201
-    int loop = 0;           // 1 to start again at the end of the source
-    int generationType = 0; // 0 file order, -1 random
-    int outputChoice = 0;   // 0 file, 1 UDP datagram
-    int port = 514;
-    QString host = QStringLiteral("127.0.0.1");
+    double delay = SlotRules::DelayReplacement; // seconds, above 0 and below 7201
+    bool loop = false;                          // start again at the end of the source
+    GenerationOrder order = GenerationOrder::Sequential;
+    Output output = Output::File;
+    int port = SlotRules::DefaultPort;
+    QString host = SlotRules::defaultHost();
     QString sourceFile; // source name without ".txt"; empty when none was chosen
 
     // Slot 1 to 20 of the settings file in the current directory.

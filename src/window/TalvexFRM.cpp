@@ -6,8 +6,9 @@
 #include "InstalledData.h"
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
-#include "NumberText.h"
 #include "PictureBox.h"
+#include "SettingKeys.h"
+#include "SettingValues.h"
 #include "Settings.h"
 #include "StringTable.h"
 
@@ -39,9 +40,6 @@
 #include <algorithm>
 
 namespace {
-
-const QString SettingsSection = QStringLiteral("Settings");
-const QString LanguageKey = QStringLiteral("Language");
 
 // Creates a control with its design name and places it from twips, relative to its container.
 template <class W> W* make(QWidget* container, const char* name, int left, int top, int width, int height) {
@@ -85,7 +83,7 @@ TalvexFRM::TalvexFRM(QWidget* parent) : QWidget(parent) {
     // The design state is French, so Qt's own texts (Yes/No of the message boxes) are too.
     installQtFrench(true);
 
-    Settings::setWriteFailedHandler(this, [this] { settingsWriteFailed(); });
+    connect(Settings::notifier(), &SettingsWriteNotifier::writeFailed, this, &TalvexFRM::settingsWriteFailed);
 
     // Loading here rather than at first show: every caller, the program and the tests alike,
     // gets a window that is complete as soon as it exists.
@@ -93,7 +91,8 @@ TalvexFRM::TalvexFRM(QWidget* parent) : QWidget(parent) {
 }
 
 TalvexFRM::~TalvexFRM() {
-    Settings::clearWriteFailedHandler(this);
+    // The teardown's own writes need no notice: the copy is going away.
+    disconnect(Settings::notifier(), nullptr, this, nullptr);
     TalvexFRM_Terminate();
     // Remove the translator while the window is whole; removal notifies every window.
     installQtFrench(false);
@@ -340,7 +339,7 @@ void TalvexFRM::TalvexFRM_Load() {
     centreOnScreen();
 
     // The language of the last switch, in any copy.
-    if (TextToNumber(Settings::read(SettingsSection, LanguageKey)) == 2)
+    if (SettingValues::english(Settings::read(SettingKeys::SettingsSection, SettingKeys::Language)))
         PICT_UK_Click();
 
     // No source yet, no slot yet.
@@ -351,11 +350,15 @@ void TalvexFRM::TalvexFRM_Load() {
 QList<TalvexFRM::TranslatedCaption> TalvexFRM::translatedCaptions() const {
     // In the order the switch relabels them.
     return {
-        {CMD_SRC1, 1},      {FRM_Source1, 3},      {FRM_Lecture, 5},    {FRM_Syslog, 7},
-        {LBL_LineCount, 9}, {OPT_Sequentiel, 11},  {OPT_Aleatoire, 13}, {CHK_Boucle, 15},
-        {LBL_Delai, 17},    {OPT_Fichier, 19},     {LBL_Port, 21},      {LBL_Hote, 23},
-        {CMD_Quitter, 25},  {CMD_LectureSRC1, 27}, {CMD_Quenby, 29},    {Label3, 31},
-        {FRM_Fichier, 33},
+        {CMD_SRC1, Str::SourceButton},      {FRM_Source1, Str::SourceFrame},
+        {FRM_Lecture, Str::WritingFrame},   {FRM_Syslog, Str::SyslogFrame},
+        {LBL_LineCount, Str::Lines},        {OPT_Sequentiel, Str::Sequential},
+        {OPT_Aleatoire, Str::Random},       {CHK_Boucle, Str::Loop},
+        {LBL_Delai, Str::DelayLabel},       {OPT_Fichier, Str::FileOption},
+        {LBL_Port, Str::PortLabel},         {LBL_Hote, Str::HostLabel},
+        {CMD_Quitter, Str::QuitButton},     {CMD_LectureSRC1, Str::ReadSourceButton},
+        {CMD_Quenby, Str::CompanionButton}, {Label3, Str::HelpHint},
+        {FRM_Fichier, Str::OutputFrame},
     };
 }
 
@@ -461,7 +464,8 @@ void TalvexFRM::fitFontToCaptions() {
     // The title label also shows the unexpected-error caption of either language; at 18 pt that
     // may take a narrower setting of its own.
     QFont title = LBL_Titre->font();
-    const QStringList titles = {caption(LBL_Titre), StringTable::lookup(37, 0), StringTable::lookup(37, 1)};
+    const QStringList titles = {caption(LBL_Titre), StringTable::lookup(Str::UnknownError, 0),
+                                StringTable::lookup(Str::UnknownError, 1)};
     for (int stretch = title.stretch() > 0 ? title.stretch() : 100; stretch >= MinimumStretch; stretch -= 2) {
         title.setStretch(stretch);
         LBL_Titre->setFont(title);
@@ -512,56 +516,22 @@ QString TalvexFRM::lookup(int n) const {
 }
 
 QString TalvexFRM::helpMessage(HelpProblem problem, int languageOffset) {
-    const bool en = languageOffset == 1;
     switch (problem) {
     case HelpProblem::NoHelp:
-        return en ? QStringLiteral(
-                        "The help file Talvex.chm is not in the working folder, and the manual is not "
-                        "installed.")
-                  : QStringLiteral(
-                        "Le fichier d'aide Talvex.chm est absent du dossier de travail, et le manuel "
-                        "n'est pas install\u00e9.");
+        return StringTable::message(StringTable::Message::HelpMissing, languageOffset);
     case HelpProblem::HelpFileNotOpened:
-        return en ? QStringLiteral("The help file Talvex.chm could not be opened.")
-                  : QStringLiteral("Le fichier d'aide Talvex.chm n'a pas pu \u00eatre ouvert.");
+        return StringTable::message(StringTable::Message::HelpFileNotOpened, languageOffset);
     case HelpProblem::ManualNotOpened:
         break;
     }
-    return en ? QStringLiteral("The manual could not be opened.")
-              : QStringLiteral("Le manuel n'a pas pu \u00eatre ouvert.");
-}
-
-QString TalvexFRM::settingsNotWritableMessage(int languageOffset) {
-    return languageOffset == 1
-               ? QStringLiteral(
-                     "The settings file Talvex.ini cannot be written: changed settings will not be "
-                     "kept after Talvex closes.")
-               : QStringLiteral(
-                     "Le fichier de param\u00e8tres Talvex.ini ne peut pas \u00eatre \u00e9crit : les "
-                     "r\u00e9glages modifi\u00e9s ne seront pas conserv\u00e9s apr\u00e8s la fermeture "
-                     "de Talvex.");
-}
-
-QString TalvexFRM::warningTitle(int languageOffset) {
-    return languageOffset == 1 ? QStringLiteral("Warning") : QStringLiteral("Avertissement");
+    return StringTable::message(StringTable::Message::ManualNotOpened, languageOffset);
 }
 
 QString TalvexFRM::slotsUnavailableMessage(InstanceSlots::Refusal refusal, int languageOffset) {
-    if (refusal == InstanceSlots::Refusal::Busy) {
-        return languageOffset == 1
-                   ? QStringLiteral("The settings file Talvex.ini is busy: another copy of Talvex has "
-                                    "held it for more than 10 seconds. Press the button again to retry.")
-                   : QStringLiteral("Le fichier de param\u00e8tres Talvex.ini est occup\u00e9 : une autre "
-                                    "copie de Talvex le retient depuis plus de 10 secondes. Appuyez de "
-                                    "nouveau sur le bouton pour r\u00e9essayer.");
-    }
-    return languageOffset == 1
-               ? QStringLiteral(
-                     "Talvex cannot use this folder: one of its lock files (Talvex.ini.slots.lock, "
-                     "Talvex.slot<N>.lock) is not a regular file. Remove it and try again.")
-               : QStringLiteral("Talvex ne peut pas utiliser ce dossier : l'un de ses fichiers de verrou "
-                                "(Talvex.ini.slots.lock, Talvex.slot<N>.lock) n'est pas un fichier "
-                                "ordinaire. Supprimez-le et r\u00e9essayez.");
+    return StringTable::message(refusal == InstanceSlots::Refusal::Busy
+                                    ? StringTable::Message::SettingsBusy
+                                    : StringTable::Message::FolderUnusable,
+                                languageOffset);
 }
 
 void TalvexFRM::settingsWriteFailed() {
@@ -573,8 +543,10 @@ void TalvexFRM::settingsWriteFailed() {
     // From the event loop: the failed write may be the slot claim's, which holds the lock that
     // other copies scan under and must not wait on the operator.
     QTimer::singleShot(0, this, [this] {
-        MessageBox::show(this, MessageBox::Icon::Warning, warningTitle(m_languageOffset),
-                         settingsNotWritableMessage(m_languageOffset), MessageBox::Buttons::Ok);
+        MessageBox::show(this, MessageBox::Icon::Warning,
+                         StringTable::message(StringTable::Message::WarningTitle, m_languageOffset),
+                         StringTable::message(StringTable::Message::SettingsNotWritable, m_languageOffset),
+                         MessageBox::Buttons::Ok);
     });
 }
 
@@ -589,7 +561,7 @@ void TalvexFRM::switchLanguage(int L) {
     // Yes/No of the message boxes follow the interface language.
     installQtFrench(L == 0);
 
-    Settings::write(SettingsSection, LanguageKey, L == 0 ? QStringLiteral("1") : QStringLiteral("2"));
+    Settings::write(SettingKeys::SettingsSection, SettingKeys::Language, SettingValues::languageText(L != 0));
 }
 
 void TalvexFRM::PICT_FR_Click() {
@@ -621,8 +593,8 @@ void TalvexFRM::TalvexFRM_Help() {
     const HelpProblem problem = present            ? HelpProblem::HelpFileNotOpened
                                 : manual.isEmpty() ? HelpProblem::NoHelp
                                                    : HelpProblem::ManualNotOpened;
-    MessageBox::show(this, MessageBox::Icon::Information, lookup(55), helpMessage(problem, m_languageOffset),
-                     MessageBox::Buttons::Ok);
+    MessageBox::show(this, MessageBox::Icon::Information, lookup(Str::Information),
+                     helpMessage(problem, m_languageOffset), MessageBox::Buttons::Ok);
 }
 
 void TalvexFRM::centreOnScreen() {

@@ -43,13 +43,9 @@ public:
     // Text of string number n (odd, 1..63) in the current language.
     QString lookup(int n) const;
 
-    // Texts of the help message, not part of the string table.
+    // Which help message F1 gives when no help could be opened.
     enum class HelpProblem { NoHelp, HelpFileNotOpened, ManualNotOpened };
     static QString helpMessage(HelpProblem problem, int languageOffset);
-    // Said once per copy when Talvex.ini cannot be written.
-    static QString settingsNotWritableMessage(int languageOffset);
-    // Title of the program's own warnings that are not in the string table.
-    static QString warningTitle(int languageOffset);
     // Said when CMD_SRC1 cannot have a slot for another reason than the twenty-copies limit.
     static QString slotsUnavailableMessage(InstanceSlots::Refusal refusal, int languageOffset);
 
@@ -159,7 +155,6 @@ public:
     static constexpr int CompactHeightTwips = 1635;
     static constexpr int FullHeightTwips = 4485;
     int outerHeightTwips() const;
-    static QString companionFailedMessage(int languageOffset);
 
     // The initialisation on CMD_SRC1 (TalvexFRM_Startup.cpp): claims a slot and loads its settings.
     void CMD_SRC1_Click();

@@ -5,7 +5,11 @@
 #include "GenerationRun.h"
 #include "MessageBox.h"
 #include "NumberText.h"
+#include "SettingKeys.h"
+#include "SettingValues.h"
 #include "Settings.h"
+#include "SlotRules.h"
+#include "StringTable.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -14,18 +18,6 @@
 #include <QRadioButton>
 
 namespace {
-
-constexpr int StrDelayRange = 53; // "La valeur du délai d'écriture doit être ..." / "Writing delay value ..."
-constexpr int StrInformation = 55;
-constexpr int StrPortRange = 57; // "La valeur du port UDP doit être ..." / "UDP Port value ..."
-
-// Accepted when above the lower and below the upper bound; fractions are fine.
-constexpr double DelayAbove = 0;
-constexpr double DelayBelow = 7201;
-constexpr double PortAbove = 0;
-constexpr double PortBelow = 65535;
-const QString DelayReplacement = QStringLiteral("10");
-const QString PortReplacement = QStringLiteral("514");
 
 // Only a copy that holds a slot has a section of its own to write into.
 void writeSlotKey(const QString& section, const QString& key, const QString& value) {
@@ -61,52 +53,49 @@ void TalvexFRM::setupFields() {
 }
 
 void TalvexFRM::TXT_delay1_Change() {
-    const double value = TextToNumber(TXT_delay1->text());
-    if (!(value > DelayAbove && value < DelayBelow)) {
-        MessageBox::show(this, MessageBox::Icon::Information, lookup(StrInformation), lookup(StrDelayRange),
-                         MessageBox::Buttons::Ok);
-        TXT_delay1->setText(DelayReplacement); // runs this handler again, which stores it
+    if (!SlotRules::delayAccepted(TextToNumber(TXT_delay1->text()))) {
+        MessageBox::show(this, MessageBox::Icon::Information, lookup(Str::Information),
+                         lookup(Str::DelayRange), MessageBox::Buttons::Ok);
+        TXT_delay1->setText(SlotRules::delayReplacementText()); // runs this handler again, which stores it
     }
     // Read again: after a rejection the field holds the replacement.
-    writeSlotKey(m_slotSection, QStringLiteral("Delay"), NumberToText(TextToNumber(TXT_delay1->text())));
+    writeSlotKey(m_slotSection, SettingKeys::Delay, NumberToText(TextToNumber(TXT_delay1->text())));
 }
 
 void TalvexFRM::TXT_Port1_Change() {
-    const double value = TextToNumber(TXT_Port1->text());
-    if (!(value > PortAbove && value < PortBelow)) {
-        MessageBox::show(this, MessageBox::Icon::Information, lookup(StrInformation), lookup(StrPortRange),
-                         MessageBox::Buttons::Ok);
-        TXT_Port1->setText(PortReplacement);
+    if (!SlotRules::portAccepted(TextToNumber(TXT_Port1->text()))) {
+        MessageBox::show(this, MessageBox::Icon::Information, lookup(Str::Information),
+                         lookup(Str::PortRange), MessageBox::Buttons::Ok);
+        TXT_Port1->setText(SlotRules::portReplacementText());
     }
-    writeSlotKey(m_slotSection, QStringLiteral("UDP_Port_Syslog"),
-                 NumberToText(TextToNumber(TXT_Port1->text())));
+    writeSlotKey(m_slotSection, SettingKeys::Port, NumberToText(TextToNumber(TXT_Port1->text())));
 }
 
 void TalvexFRM::TXT_HoteIP1_Change() {
     // As typed: the socket takes the host only at the next initialisation, which checks it.
-    writeSlotKey(m_slotSection, QStringLiteral("HostIP"), TXT_HoteIP1->text());
+    writeSlotKey(m_slotSection, SettingKeys::Host, TXT_HoteIP1->text());
 }
 
 // The steps start from the number the field begins with, so "5s" steps to "6"; the field's own
-// check then applies, so stepping out of range gives the replacement, not the bound. The sum is
-// the decimal one: "2.3" steps down to "1.3".
+// check then applies, so stepping out of range gives the replacement, not the bound.
 void TalvexFRM::CMD_Plus_Click() {
-    setFieldText(TXT_delay1, NumberToText(DecimalSum(TextToNumber(TXT_delay1->text()), 1)));
+    setFieldText(TXT_delay1, SlotRules::steppedDelay(TXT_delay1->text(), 1));
 }
 
 void TalvexFRM::CMD_Moins_Click() {
-    setFieldText(TXT_delay1, NumberToText(DecimalSum(TextToNumber(TXT_delay1->text()), -1)));
+    setFieldText(TXT_delay1, SlotRules::steppedDelay(TXT_delay1->text(), -1));
 }
 
 void TalvexFRM::OPT_Sequentiel_Click() {
-    writeSlotKey(m_slotSection, QStringLiteral("GenerationType"), QStringLiteral("0"));
+    writeSlotKey(m_slotSection, SettingKeys::GenerationType,
+                 SettingValues::text(GenerationOrder::Sequential));
     m_run->setGenerationType(0);
     // The loop only makes sense in file order; its value is kept while it is hidden.
     CHK_Boucle->setVisible(true);
 }
 
 void TalvexFRM::OPT_Aleatoire_Click() {
-    writeSlotKey(m_slotSection, QStringLiteral("GenerationType"), QStringLiteral("-1"));
+    writeSlotKey(m_slotSection, SettingKeys::GenerationType, SettingValues::text(GenerationOrder::Random));
     m_run->setGenerationType(-1);
     CHK_Boucle->setVisible(false);
 }
@@ -116,7 +105,7 @@ void TalvexFRM::OPT_Fichier_Click() {
     TXT_Port1->setEnabled(false);
     TXT_HoteIP1->setEnabled(false);
     CMD_Quenby->setEnabled(false);
-    writeSlotKey(m_slotSection, QStringLiteral("SyslogFile"), QStringLiteral("0"));
+    writeSlotKey(m_slotSection, SettingKeys::SyslogFile, SettingValues::text(Output::File));
     m_run->setOutputChoice(0);
 }
 
@@ -125,6 +114,6 @@ void TalvexFRM::OPT_Syslog_Click() {
     TXT_Port1->setEnabled(true);
     TXT_HoteIP1->setEnabled(true);
     CMD_Quenby->setEnabled(true);
-    writeSlotKey(m_slotSection, QStringLiteral("SyslogFile"), QStringLiteral("1"));
+    writeSlotKey(m_slotSection, SettingKeys::SyslogFile, SettingValues::text(Output::Syslog));
     m_run->setOutputChoice(1);
 }

@@ -3,6 +3,8 @@
 
 #include "GenerationRun.h"
 #include "MediaButtonBar.h"
+#include "SettingKeys.h"
+#include "SettingValues.h"
 #include "Settings.h"
 #include "UdpSink.h"
 
@@ -43,9 +45,9 @@ void TalvexFRM::MMControl1_StopClick() {
 }
 
 void TalvexFRM::CHK_Boucle_Click() {
-    const int value = CHK_Boucle->isChecked() ? 1 : 0;
+    const bool loop = CHK_Boucle->isChecked();
     // Only a copy that holds a slot has a section to write into.
     if (!m_slotSection.isEmpty())
-        Settings::write(m_slotSection, QStringLiteral("Loop"), QString::number(value));
-    m_run->setLoopFlag(value);
+        Settings::write(m_slotSection, SettingKeys::Loop, SettingValues::flagText(loop));
+    m_run->setLoopFlag(loop ? 1 : 0);
 }

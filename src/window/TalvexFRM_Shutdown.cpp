@@ -5,7 +5,9 @@
 #include "GenerationRun.h"
 #include "MessageBox.h"
 #include "NumberText.h"
+#include "SettingKeys.h"
 #include "Settings.h"
+#include "StringTable.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -35,11 +37,11 @@ void TalvexFRM::TalvexFRM_Unload() {
     // a section that belongs to another copy, or to none.
     if (m_instanceSlot <= 0)
         return;
-    if (isMinimized() || Combo_SRC1->currentText() == lookup(35))
+    if (isMinimized() || Combo_SRC1->currentText() == lookup(Str::Choose))
         return;
     const QRect frame = frameGeometry();
-    Settings::write(m_slotSection, QStringLiteral("PositionX"), NumberToText(frame.x() * TwipsPerPixel));
-    Settings::write(m_slotSection, QStringLiteral("PositionY"), NumberToText(frame.y() * TwipsPerPixel));
+    Settings::write(m_slotSection, SettingKeys::PositionX, NumberToText(frame.x() * TwipsPerPixel));
+    Settings::write(m_slotSection, SettingKeys::PositionY, NumberToText(frame.y() * TwipsPerPixel));
 }
 
 void TalvexFRM::TalvexFRM_Terminate() {
@@ -53,18 +55,13 @@ void TalvexFRM::TalvexFRM_Terminate() {
     m_slots.release();
 }
 
-QString TalvexFRM::companionFailedMessage(int languageOffset) {
-    return languageOffset == 0
-               ? QStringLiteral("Le programme Quenby.exe est introuvable ou ne peut pas être lancé.")
-               : QStringLiteral("The program Quenby.exe cannot be found or started.");
-}
-
 void TalvexFRM::CMD_Quenby_Click() {
     // By its bare name, so the program search path decides where it is found; one more
     // instance per click, nothing waits for it.
     if (!QProcess::startDetached(QStringLiteral("Quenby.exe"), {}))
         MessageBox::show(this, MessageBox::Icon::Information, QStringLiteral("Quenby"),
-                         companionFailedMessage(m_languageOffset), MessageBox::Buttons::Ok);
+                         StringTable::message(StringTable::Message::CompanionFailed, m_languageOffset),
+                         MessageBox::Buttons::Ok);
 }
 
 int TalvexFRM::outerHeightTwips() const {

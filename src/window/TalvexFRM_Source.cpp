@@ -6,8 +6,10 @@
 #include "GenerationRun.h"
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
+#include "SettingKeys.h"
 #include "Settings.h"
 #include "SourceReader.h"
+#include "StringTable.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -25,9 +27,6 @@
 #include <functional>
 
 namespace {
-
-constexpr int StrInformation = 55;
-const QString SourceFileKey = QStringLiteral("SourceFile");
 
 // Turns the source box's focus changes into its GotFocus / LostFocus handlers. Opening its
 // drop-down list, or switching to another application, is not the box losing the focus.
@@ -129,7 +128,7 @@ void TalvexFRM::Combo_SRC1_Click() {
     CMD_SRC1->setText(name);
     setWindowTitle(name);
     if (!m_slotSection.isEmpty())
-        Settings::write(m_slotSection, SourceFileKey, name);
+        Settings::write(m_slotSection, SettingKeys::SourceFile, name);
 }
 
 void TalvexFRM::Combo_SRC1_GotFocus() {
@@ -143,7 +142,7 @@ void TalvexFRM::Combo_SRC1_LostFocus() {
     // A typed name is stored as it stands; nothing checks the file until it is read.
     const QString name = Combo_SRC1->currentText();
     if (!m_slotSection.isEmpty())
-        Settings::write(m_slotSection, SourceFileKey, name);
+        Settings::write(m_slotSection, SettingKeys::SourceFile, name);
     CMD_SRC1->setText(name);
     QFont bold = CMD_SRC1->font();
     bold.setBold(true);
@@ -169,47 +168,40 @@ void TalvexFRM::CMD_LectureSRC1_Click() {
     }
     if (error.isError()) {
         MessageBox::show(
-            this, MessageBox::Icon::Information, lookup(StrInformation),
+            this, MessageBox::Icon::Information, lookup(Str::Information),
             previewFailedMessage(path, name.isEmpty() ? RunError::None : error.number, m_languageOffset),
             MessageBox::Buttons::Ok);
     }
 }
 
 QString TalvexFRM::previewFailedMessage(const QString& path, int errorNumber, int languageOffset) {
-    const bool french = languageOffset == 0;
-    QString reason;
+    using StringTable::Message;
+    Message reason = Message::SourceReadError;
     switch (errorNumber) {
     case RunError::None:
-        reason =
-            french ? QStringLiteral("Aucune source n'est choisie.") : QStringLiteral("No source is chosen.");
+        reason = Message::NoSourceChosen;
         break;
     case RunError::FileNotFound:
-        reason =
-            french ? QStringLiteral("Ce fichier n'existe pas.") : QStringLiteral("This file does not exist.");
+        reason = Message::SourceFileMissing;
         break;
     case RunError::PathNotFound:
-        reason = french ? QStringLiteral("Le dossier \u00ab Logs Source \u00bb n'existe pas.")
-                        : QStringLiteral("The folder \"Logs Source\" does not exist.");
+        reason = Message::SourceFolderMissing;
         break;
     case RunError::PathFileAccess:
-        reason = french ? QStringLiteral("Ce n'est pas un fichier lisible.")
-                        : QStringLiteral("This is not a readable file.");
+        reason = Message::SourceNotAFile;
         break;
     case RunError::BadFileNumber:
-        reason = french ? QStringLiteral("Ce nom ne peut pas \u00eatre celui d'un fichier.")
-                        : QStringLiteral("No file can have this name.");
+        reason = Message::SourceBadName;
         break;
     case RunError::PermissionDenied:
-        reason = french ? QStringLiteral("L'acc\u00e8s \u00e0 ce fichier est refus\u00e9.")
-                        : QStringLiteral("Access to this file is denied.");
+        reason = Message::SourceAccessDenied;
         break;
     default:
-        reason = french ? QStringLiteral("Erreur de lecture.") : QStringLiteral("Read error.");
         break;
     }
     // A NUL in the name is shown, not let cut the message short.
     QString shown = path;
     shown.replace(QChar(0), QStringLiteral("\\0"));
-    return french ? QStringLiteral("Impossible de lire la source \u00ab %1 \u00bb.\n%2").arg(shown, reason)
-                  : QStringLiteral("The source \"%1\" cannot be read.\n%2").arg(shown, reason);
+    return StringTable::message(Message::SourceUnreadable, languageOffset)
+        .arg(shown, StringTable::message(reason, languageOffset));
 }

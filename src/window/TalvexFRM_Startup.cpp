@@ -8,8 +8,12 @@
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
 #include "NumberText.h"
+#include "SettingKeys.h"
+#include "SettingValues.h"
 #include "Settings.h"
+#include "SlotRules.h"
 #include "SourceReader.h"
+#include "StringTable.h"
 #include "UdpSink.h"
 
 #include <QCheckBox>
@@ -26,29 +30,6 @@
 
 namespace {
 
-// String numbers of the table.
-constexpr int StrSourceButton = 1;  // "&Logs Source" / "Source &Logs"
-constexpr int StrChoose = 35;       // "Votre Choix..." / "Your Choice..."
-constexpr int StrUnknownError = 37; // "Erreur Inconnue" / "Unknown Error"
-constexpr int StrLoopCaption = 39;  // "Ecriture (en boucle)" / "Writing (Loop)"
-constexpr int StrAlready = 59;      // "Il y a déjà " / "Already "
-constexpr int StrInMemory = 61;     // "Talvex en mémoire. ..." / "Talvex running in memory. ..."
-constexpr int StrLimitTitle = 63;   // "Seuil Maximum" / "Trigger"
-
-const QString DelayKey = QStringLiteral("Delay");
-const QString LoopKey = QStringLiteral("Loop");
-const QString GenerationTypeKey = QStringLiteral("GenerationType");
-const QString SyslogFileKey = QStringLiteral("SyslogFile");
-const QString PortKey = QStringLiteral("UDP_Port_Syslog");
-const QString HostKey = QStringLiteral("HostIP");
-const QString SourceFileKey = QStringLiteral("SourceFile");
-const QString PositionXKey = QStringLiteral("PositionX");
-const QString PositionYKey = QStringLiteral("PositionY");
-
-constexpr double MaxStoredPort = 32000;
-const QString DefaultPort = QStringLiteral("514");
-const QString DefaultHost = QStringLiteral("127.0.0.1");
-
 // A stored position in twips as pixels. Far-out values are clamped so the conversion stays
 // defined; the window manager decides what to make of them.
 int twipsToPixels(double twips) {
@@ -60,14 +41,6 @@ int twipsToPixels(double twips) {
 QString sourceEntry(const QString& fileName) {
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? QString() : fileName.left(dot);
-}
-
-QString withoutTrailingBlanks(QString text) {
-    qsizetype end = text.size();
-    while (end > 0 && (text.at(end - 1) == QLatin1Char(' ') || text.at(end - 1) == QLatin1Char('\t')))
-        --end;
-    text.truncate(end);
-    return text;
 }
 
 // The lines of a source, split as the run splits them.
@@ -121,8 +94,8 @@ void TalvexFRM::CMD_SRC1_Click() {
     m_slotSection = m_slots.section();
 
     // The window position, stored in twips as the frame's top-left corner.
-    const double positionX = TextToNumber(Settings::read(m_slotSection, PositionXKey));
-    const double positionY = TextToNumber(Settings::read(m_slotSection, PositionYKey));
+    const double positionX = TextToNumber(Settings::read(m_slotSection, SettingKeys::PositionX));
+    const double positionY = TextToNumber(Settings::read(m_slotSection, SettingKeys::PositionY));
     const QPoint stored(twipsToPixels(positionX), twipsToPixels(positionY));
     // A position from a screen set-up that has changed may lie where no screen shows the window;
     // it is then centred as if none were stored, and the stored one is left as it is.
@@ -132,23 +105,25 @@ void TalvexFRM::CMD_SRC1_Click() {
         move(stored);
 
     // The delay: the field's handler checks it and writes it back.
-    setFieldText(TXT_delay1, Settings::read(m_slotSection, DelayKey));
+    setFieldText(TXT_delay1, Settings::read(m_slotSection, SettingKeys::Delay));
 
     // The loop.
-    if (TextToNumber(Settings::read(m_slotSection, LoopKey)) == 0) {
+    if (!SettingValues::flag(Settings::read(m_slotSection, SettingKeys::Loop))) {
         m_run->setLoopFlag(0);
-        Settings::write(m_slotSection, LoopKey, QStringLiteral("0"));
+        Settings::write(m_slotSection, SettingKeys::Loop, SettingValues::flagText(false));
         setLoopBox(false);
     } else {
         m_run->setLoopFlag(1);
-        FRM_Lecture->setTitle(lookup(StrLoopCaption));
+        FRM_Lecture->setTitle(lookup(Str::LoopCaption));
         setLoopBox(true);
     }
 
     // Line order.
-    if (TextToNumber(Settings::read(m_slotSection, GenerationTypeKey)) == 0) {
+    if (SettingValues::generationOrder(Settings::read(m_slotSection, SettingKeys::GenerationType)) ==
+        GenerationOrder::Sequential) {
         m_run->setGenerationType(0);
-        Settings::write(m_slotSection, GenerationTypeKey, QStringLiteral("0"));
+        Settings::write(m_slotSection, SettingKeys::GenerationType,
+                        SettingValues::text(GenerationOrder::Sequential));
         selectOption(OPT_Sequentiel, &TalvexFRM::OPT_Sequentiel_Click);
         CHK_Boucle->setVisible(true);
     } else {
@@ -158,9 +133,9 @@ void TalvexFRM::CMD_SRC1_Click() {
     }
 
     // Kind of output.
-    if (TextToNumber(Settings::read(m_slotSection, SyslogFileKey)) == 0) {
+    if (SettingValues::output(Settings::read(m_slotSection, SettingKeys::SyslogFile)) == Output::File) {
         m_run->setOutputChoice(0);
-        Settings::write(m_slotSection, SyslogFileKey, QStringLiteral("0"));
+        Settings::write(m_slotSection, SettingKeys::SyslogFile, SettingValues::text(Output::File));
         selectOption(OPT_Fichier, &TalvexFRM::OPT_Fichier_Click);
     } else {
         selectOption(OPT_Syslog, &TalvexFRM::OPT_Syslog_Click);
@@ -168,27 +143,27 @@ void TalvexFRM::CMD_SRC1_Click() {
     }
 
     // The port. Stored ports above 32000 are not taken back, whatever the field itself accepts.
-    double port = TextToNumber(Settings::read(m_slotSection, PortKey));
-    if (port > MaxStoredPort || port <= 0) {
-        port = TextToNumber(DefaultPort);
-        Settings::write(m_slotSection, PortKey, DefaultPort);
+    double port = TextToNumber(Settings::read(m_slotSection, SettingKeys::Port));
+    if (!SlotRules::storedPortUsable(port)) {
+        port = SlotRules::DefaultPort;
+        Settings::write(m_slotSection, SettingKeys::Port, SlotRules::portReplacementText());
     }
     setFieldText(TXT_Port1, NumberToText(port));
 
     // The host. Anything that does not begin with a positive number (a name, 0.0.0.0) is
     // replaced by the local host.
-    QString host = withoutTrailingBlanks(Settings::read(m_slotSection, HostKey));
-    if (TextToNumber(host) <= 0) {
-        host = DefaultHost;
-        Settings::write(m_slotSection, HostKey, host);
+    QString host = SlotRules::hostWithoutTrailingBlanks(Settings::read(m_slotSection, SettingKeys::Host));
+    if (!SlotRules::hostUsable(host)) {
+        host = SlotRules::defaultHost();
+        Settings::write(m_slotSection, SettingKeys::Host, host);
     }
     setFieldText(TXT_HoteIP1, host);
 
     // The stored source, if any, unlocks the parameters and Play.
-    const QString source = Settings::read(m_slotSection, SourceFileKey);
+    const QString source = Settings::read(m_slotSection, SettingKeys::SourceFile);
     if (source.isEmpty()) {
-        Combo_SRC1->setEditText(lookup(StrChoose));
-        CMD_SRC1->setText(lookup(StrSourceButton));
+        Combo_SRC1->setEditText(lookup(Str::Choose));
+        CMD_SRC1->setText(lookup(Str::SourceButton));
     } else {
         Combo_SRC1->setEditText(source);
         CMD_SRC1->setText(source);
@@ -210,17 +185,14 @@ void TalvexFRM::CMD_SRC1_Click() {
         if (!error.isError())
             m_run->setLastLineIndex(lines - 1);
         else if (!error.isPassedOver())
-            LBL_Titre->setText(lookup(StrUnknownError));
+            LBL_Titre->setText(lookup(Str::UnknownError));
     }
 
     // The socket's destination. A host name is resolved here, which may take a while.
     {
         const WaitCursor wait;
-        Winsock1->close();
-        Winsock1->setRemoteHost(host);
-        Winsock1->setRemotePort(static_cast<qint32>(std::nearbyint(port)));
-        if (!Winsock1->bind(0)) {
-            LBL_Titre->setText(lookup(StrUnknownError));
+        if (!Winsock1->open(host, static_cast<qint32>(std::nearbyint(port)))) {
+            LBL_Titre->setText(lookup(Str::UnknownError));
             return;
         }
     }
@@ -239,15 +211,16 @@ void TalvexFRM::CMD_SRC1_Click() {
 void TalvexFRM::limitOutcome() {
     m_instanceSlot = 0;
     m_slotSection.clear();
-    MessageBox::show(this, MessageBox::Icon::Warning, lookup(StrLimitTitle),
-                     lookup(StrAlready) + QString::number(InstanceSlots::Capacity) + lookup(StrInMemory),
+    MessageBox::show(this, MessageBox::Icon::Warning, lookup(Str::LimitTitle),
+                     lookup(Str::Already) + QString::number(InstanceSlots::Capacity) + lookup(Str::InMemory),
                      MessageBox::Buttons::Ok);
     m_run->requestQuit();
     close();
 }
 
 void TalvexFRM::slotsUnavailable(InstanceSlots::Refusal refusal) {
-    MessageBox::show(this, MessageBox::Icon::Warning, warningTitle(m_languageOffset),
+    MessageBox::show(this, MessageBox::Icon::Warning,
+                     StringTable::message(StringTable::Message::WarningTitle, m_languageOffset),
                      slotsUnavailableMessage(refusal, m_languageOffset), MessageBox::Buttons::Ok);
 }
 

@@ -19,6 +19,7 @@ private slots:
     void unusableDestination();
     void deadPortDoesNotFail();
     void closeThenSendGoesToSameDestination();
+    void openMovesToTheNewDestination();
     void ipv6Destination();
 };
 
@@ -151,6 +152,25 @@ void TestUdpSink::closeThenSendGoesToSameDestination() {
     QVERIFY(sink.isOpen());
     QCOMPARE(receiver.receive(2), (QList<QByteArray>{"before", "after"}));
     QCOMPARE(sink.remotePort(), qint32(receiver.port()));
+}
+
+void TestUdpSink::openMovesToTheNewDestination() {
+    UdpReceiver first;
+    UdpReceiver second;
+    UdpSink sink;
+    QVERIFY(sink.open(QStringLiteral("127.0.0.1"), first.port()));
+    QVERIFY(!sink.send("one").isError());
+    // Opening again closes the old binding and takes the new destination whole.
+    QVERIFY(sink.open(QStringLiteral("127.0.0.1"), second.port()));
+    QVERIFY(sink.localPort() != 0);
+    QVERIFY(!sink.send("two").isError());
+    QCOMPARE(first.receive(1), QList<QByteArray>{"one"});
+    QCOMPARE(second.receive(1), QList<QByteArray>{"two"});
+    QCOMPARE(first.receive(1, 200), QList<QByteArray>{});
+
+    // A host that is no address still binds; the sends are what it refuses.
+    QVERIFY(sink.open(QStringLiteral("256.1.1.1"), second.port()));
+    QCOMPARE(sink.destinationError().number, int(RunError::DestinationUnusable));
 }
 
 void TestUdpSink::ipv6Destination() {

@@ -15,6 +15,11 @@ private slots:
     void outsideTheTable_data();
     void outsideTheTable();
     void everyPairIsComplete();
+    void namedNumbers_data();
+    void namedNumbers();
+    void message_data();
+    void message();
+    void everyMessageInBothLanguages();
 };
 
 void TestStringTable::text_data() {
@@ -149,6 +154,64 @@ void TestStringTable::everyPairIsComplete() {
         QCOMPARE(StringTable::lookup(n, 1), StringTable::text(101 + n));
         QVERIFY2(!StringTable::lookup(n, 0).isEmpty(), qPrintable(QString::number(n)));
         QVERIFY2(!StringTable::lookup(n, 1).isEmpty(), qPrintable(QString::number(n)));
+    }
+}
+
+void TestStringTable::namedNumbers_data() {
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QString>("english");
+    QTest::newRow("SourceButton") << Str::SourceButton << QStringLiteral("Source &Logs");
+    QTest::newRow("Lines") << Str::Lines << QStringLiteral("Lines");
+    QTest::newRow("OutputFrame") << Str::OutputFrame << QStringLiteral("Std Out");
+    QTest::newRow("Choose") << Str::Choose << QStringLiteral("Your Choice...");
+    QTest::newRow("UnknownError") << Str::UnknownError << QStringLiteral("Unknown Error");
+    QTest::newRow("FileBefore") << Str::FileBefore << QStringLiteral("File ");
+    QTest::newRow("GenerationDone") << Str::GenerationDone << QStringLiteral(".txt is done.");
+    QTest::newRow("DelayRange") << Str::DelayRange
+                                << QStringLiteral("Writing delay value must be between 1 and 7200 seconds.");
+    QTest::newRow("Information") << Str::Information << QStringLiteral("Information");
+    QTest::newRow("PortRange") << Str::PortRange
+                               << QStringLiteral("UDP Port value must be between 1 and 65534.");
+    QTest::newRow("LimitTitle") << Str::LimitTitle << QStringLiteral("Trigger");
+}
+
+void TestStringTable::namedNumbers() {
+    QFETCH(int, n);
+    QFETCH(QString, english);
+    QCOMPARE(StringTable::lookup(n, 1), english);
+}
+
+void TestStringTable::message_data() {
+    QTest::addColumn<StringTable::Message>("message");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<QString>("expected");
+    using M = StringTable::Message;
+    QTest::newRow("warning fr") << M::WarningTitle << 0 << QStringLiteral("Avertissement");
+    QTest::newRow("warning en") << M::WarningTitle << 1 << QStringLiteral("Warning");
+    QTest::newRow("companion fr")
+        << M::CompanionFailed << 0
+        << QStringLiteral("Le programme Quenby.exe est introuvable ou ne peut pas \u00eatre lanc\u00e9.");
+    QTest::newRow("unreadable fr") << M::SourceUnreadable << 0
+                                   << QStringLiteral("Impossible de lire la source \u00ab %1 \u00bb.\n%2");
+    QTest::newRow("unreadable en") << M::SourceUnreadable << 1
+                                   << QStringLiteral("The source \"%1\" cannot be read.\n%2");
+    QTest::newRow("last of the table") << M::SourceReadError << 1 << QStringLiteral("Read error.");
+}
+
+void TestStringTable::message() {
+    QFETCH(StringTable::Message, message);
+    QFETCH(int, offset);
+    QFETCH(QString, expected);
+    QCOMPARE(StringTable::message(message, offset), expected);
+}
+
+void TestStringTable::everyMessageInBothLanguages() {
+    for (int i = 0; i < StringTable::MessageCount; ++i) {
+        const auto m = static_cast<StringTable::Message>(i);
+        const QString french = StringTable::message(m, 0);
+        const QString english = StringTable::message(m, 1);
+        QVERIFY2(!french.isEmpty() && !english.isEmpty(), qPrintable(QString::number(i)));
+        QVERIFY2(french != english, qPrintable(english));
     }
 }
 

@@ -19,6 +19,7 @@ private slots:
     void missingValueIsEmpty();
     void refusedValueChangesNothing();
     void removedWorkingDirectory();
+    void failedWriteIsSignalled();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -143,6 +144,14 @@ void TestSettings::removedWorkingDirectory() {
     QCOMPARE(Settings::read(QStringLiteral("Settings"), QStringLiteral("Language")), QString());
     QCOMPARE(QFile::exists(QStringLiteral("/Talvex.ini")), rootHadOne);
     QVERIFY(!QFile::exists(QStringLiteral("/Talvex.ini.lock")));
+}
+
+void TestSettings::failedWriteIsSignalled() {
+    QSignalSpy spy(Settings::notifier(), &SettingsWriteNotifier::writeFailed);
+    QVERIFY(Settings::write(QStringLiteral("Source 1"), QStringLiteral("Delay"), QStringLiteral("5")));
+    QCOMPARE(spy.count(), 0);
+    QVERIFY(!Settings::write(QStringLiteral("Source 1"), QStringLiteral("Delay"), QStringLiteral("5\n6")));
+    QCOMPARE(spy.count(), 1);
 }
 
 QTEST_APPLESS_MAIN(TestSettings)
