@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of whole copies of Talvex, each a process of its own with the real window
 // (talvex_bench_copy), initialised from Talvex.ini and played, sending to receivers of this
 // process on 127.0.0.1. The copies run on the platform that QT_QPA_PLATFORM names (xcb on an X

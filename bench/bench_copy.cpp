@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One copy of Talvex for the benchmarks that run copies as processes of their own: the real
 // window in the folder given as argument, shown on whatever platform QT_QPA_PLATFORM names,
 // initialised with CMD_SRC1 and played with the Play button, as an operator would. Reports on

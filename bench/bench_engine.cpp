@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Engine benchmarks: pacing of the wait, its processor cost, sustained rate, and the cost of a
 // random draw on a large source. Usage: talvex_bench pacing|waitcost|rate|scale
 #include "BenchKit.h"

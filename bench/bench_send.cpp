@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // talvex-send benchmarks: the rate without delay to a loopback receiver, and the spacing of its
 // lines at 10 ms and 1 s beside a clock_nanosleep reference sender, as a receiver sees them.
 // Usage: talvex_bench_send rate|pacing

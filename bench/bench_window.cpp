@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks with the real window as the run's host, offscreen: sustained rate with the echo
 // pane, peak memory after a million echoed lines, and a long soak run.
 // Usage: talvex_bench_window rate|memory|soak [seconds]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks in Release (preset bench: build/bench/) and runs them, printing one table.
 # The default selection takes about eight minutes; the machine should be otherwise idle for
 # meaningful pacing figures.

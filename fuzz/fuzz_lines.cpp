@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the two ways a source file is cut into lines: the sequential SourceReader and
 // the random-order LineIndex must both give exactly the lines of a plain reference split.
 #include "LineIndex.h"

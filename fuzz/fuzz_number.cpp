@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the number text rules: TextToNumber must be total and correctly rounded on any
 // bytes, and NumberToText must always give a text that reads back to the very same number.
 #include "NumberText.h"

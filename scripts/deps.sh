@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Talvex needs to build, run and test, when any is missing.
 # Never removes or replaces an installed package: apt refuses rather than swap, say, the system
 # logger.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a C++ file of the repository is not laid out as .clang-format says, listing each one.
 # Changes nothing: `clang-format -i FILE` puts a listed file right.
 # Usage: scripts/format-check.sh

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with clang (preset fuzz: build/fuzz, optimised with debug info) and runs each:
 # a replay of its seed corpus, then a fuzzing session of the given length into a scratch copy of
 # that corpus (the repository's corpus is never written to). Exits non-zero on any crash, time-out

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets everything up (Debian packages, builds) and runs the whole test suite:
 #   - the format check: every C++ file as .clang-format lays it out;
 #   - a warnings-as-errors build and every test (preset test, build/test);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // talvex-send: the Talvex run from the command line, for scripts and CI pipelines.
 #include "SendCommand.h"
 #include "SendOptions.h"

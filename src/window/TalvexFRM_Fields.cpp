@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run's parameters: the delay with its step buttons, the destination port and host, the
 // line order and the kind of output. Every change is written into the slot's section at once.
 #include "TalvexFRM.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Play, Pause, Stop and the loop check box: the window side of the generation run.
 #include "TalvexFRM.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ends of a copy (Quit, the window's close, the final teardown), the banner toggle and the
 // companion receiver program.
 #include "TalvexFRM.h"

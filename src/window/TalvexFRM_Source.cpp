@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choosing the source in Combo_SRC1, and its preview in the output pane.
 #include "TalvexFRM.h"
 #include "WaitCursor.h"

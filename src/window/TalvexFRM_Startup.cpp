@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The initialisation that CMD_SRC1 runs: claim a slot, load its settings into the controls,
 // prepare the socket and fill the source list.
 #include "TalvexFRM.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "FakeRunHost.h"
 
 void FakeRunHost::setRunButtons(bool play, bool pause, bool stop) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the first random run of a fresh process on "Logs Source/<name>.txt" in <dir> and prints
 // each produced line, hex-encoded, one per output line. The random-order test starts it twice
 // to check that two program starts draw the same sequence.

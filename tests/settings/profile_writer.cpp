@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test helper: writes one key of its own many times with increasing values, and a key shared
 // with the other writers; or, with --hold, holds the settings lock until its stdin closes.
 #include "FileLock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test helper: one copy of the program as far as slots go. Claims a slot in the current
 // directory, prints its number, waits for a "release" line or the end of its stdin, then
 // releases the slot, prints "released" and exits.

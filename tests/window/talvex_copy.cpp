@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One copy of the program for the slot tests: builds the window in the folder given as its
 // argument, presses CMD_SRC1 with the message boxes scripted, and reports on standard output:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Grabs the main window in French and in English into two PNG files, for the docs and for a
 // look at whether every caption fits. Not a test: run it by hand, e.g. under xvfb-run.
 //   talvex_window_screenshot <output folder>
