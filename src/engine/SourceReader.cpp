@@ -123,3 +123,19 @@ RunError SourceReader::readLine(QByteArray* line) {
         m_pos = m_length;
     }
 }
+
+RunError SourceReader::forEachLine(const QString& path, const std::function<void(const QByteArray&)>& visit) {
+    SourceReader reader;
+    RunError error = reader.open(path);
+    QByteArray line;
+    while (!error.isError()) {
+        bool atEnd = false;
+        error = reader.checkEnd(&atEnd);
+        if (error.isError() || atEnd)
+            break;
+        error = reader.readLine(&line);
+        if (!error.isError())
+            visit(line);
+    }
+    return error;
+}

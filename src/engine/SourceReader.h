@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // Reads a source file forwards, one line at a time, as bytes. A line ends at a carriage return
 // or a carriage return followed by a line feed (neither is part of the line); a line feed alone
 // stays inside the line; a last line without a line end is a line. Reads in large blocks, so a
@@ -28,6 +30,12 @@ public:
     RunError checkEnd(bool* atEnd);
     // The next line; at the end of the file an empty line.
     RunError readLine(QByteArray* line);
+
+    // Opens `path` and hands each of its lines in turn to `visit`, split as readLine splits them;
+    // stops at the first error, which it returns. The way through a whole source for whoever
+    // needs all of it at once (the count, the preview); the run, which waits between two lines,
+    // reads them one at a time with checkEnd and readLine.
+    static RunError forEachLine(const QString& path, const std::function<void(const QByteArray&)>& visit);
 
     // Opens a file for reading with the error model of the run: the file, or a closed one with
     // `error` set.

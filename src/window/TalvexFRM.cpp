@@ -2,6 +2,7 @@
 #include "TalvexFRM.h"
 
 #include "Artwork.h"
+#include "CaptionFit.h"
 #include "FileListBox.h"
 #include "GenerationRun.h"
 #include "InstalledData.h"
@@ -382,44 +383,6 @@ void TalvexFRM::setCaption(QWidget* control, const QString& text) {
         label->setText(text);
 }
 
-int TalvexFRM::captionRoom(const QWidget* control) {
-    const QStyle* style = control->style();
-    if (qobject_cast<const QRadioButton*>(control) || qobject_cast<const QCheckBox*>(control)) {
-        QStyleOptionButton option;
-        option.initFrom(control);
-        const auto element = qobject_cast<const QRadioButton*>(control) ? QStyle::SE_RadioButtonContents
-                                                                        : QStyle::SE_CheckBoxContents;
-        return style->subElementRect(element, &option, control).width();
-    }
-    if (qobject_cast<const QPushButton*>(control)) {
-        // The caption may use the button up to its frame.
-        return control->width() - 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, control) - 2;
-    }
-    if (qobject_cast<const QGroupBox*>(control)) {
-        QStyleOptionGroupBox option;
-        option.initFrom(control);
-        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
-        option.text = QStringLiteral("x");
-        const QRect label =
-            style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, control);
-        // The title starts where the style puts it and may run to the same margin on the right.
-        return control->width() - 2 * qMax(0, label.left());
-    }
-    return control->contentsRect().width();
-}
-
-int TalvexFRM::captionWidth(const QWidget* control, const QString& text) {
-    // The access-key ampersand is not drawn; a doubled one is drawn once.
-    QString shown;
-    shown.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == QLatin1Char('&') && i + 1 < text.size())
-            ++i;
-        shown += text.at(i);
-    }
-    return control->fontMetrics().horizontalAdvance(shown);
-}
-
 QList<QWidget*> TalvexFRM::captionedControls() const {
     return {LBL_Titre,      CMD_SRC1,      FRM_Source1,     CMD_Quitter, FRM_Lecture, FRM_Syslog,
             OPT_Sequentiel, OPT_Aleatoire, CHK_Boucle,      LBL_Delai,   LBLtps,      CMD_Plus,
@@ -427,89 +390,34 @@ QList<QWidget*> TalvexFRM::captionedControls() const {
             LBL_Hote,       CMD_Quenby,    LBL_LineCount,   LBL_Err,     Label3};
 }
 
-bool TalvexFRM::captionsFit() const {
+void TalvexFRM::fitFontToCaptions() {
+    // Every caption of both languages must fit its control.
     QHash<const QWidget*, int> translated;
     for (const TranslatedCaption& c : translatedCaptions())
         translated.insert(c.control, c.n);
+    QList<CaptionFit::Captions> captions;
     for (const QWidget* control : captionedControls()) {
         QStringList texts{caption(control)};
         if (translated.contains(control))
             texts << StringTable::lookup(translated.value(control), 0)
                   << StringTable::lookup(translated.value(control), 1);
-        const int room = captionRoom(control);
-        for (const QString& text : texts) {
-            if (captionWidth(control, text) > room)
-                return false;
-        }
+        captions.append({control, texts});
     }
-    return true;
-}
-
-void TalvexFRM::fitFontToCaptions() {
-    // The layout is fixed in pixels but the desktop's font is not: a wide font is condensed,
-    // never below MinimumStretch, until every caption of both languages fits its control.
-    const QList<QWidget*> ownFonts = {LBL_Titre, LBL_Err, Label3};
-    for (int stretch = 100; stretch >= MinimumStretch; stretch -= 2) {
-        QFont base = font();
-        base.setStretch(stretch);
-        setFont(base);
-        for (QWidget* w : ownFonts) {
-            QFont f = w->font();
-            f.setStretch(stretch);
-            w->setFont(f);
-        }
-        if (captionsFit())
-            break;
-    }
+    CaptionFit::condenseWindow(this, {LBL_Titre, LBL_Err, Label3}, captions);
 
     // The title label also shows the unexpected-error caption of either language; at 18 pt that
     // may take a narrower setting of its own.
-    QFont title = LBL_Titre->font();
-    const QStringList titles = {caption(LBL_Titre), StringTable::lookup(Str::UnknownError, 0),
-                                StringTable::lookup(Str::UnknownError, 1)};
-    for (int stretch = title.stretch() > 0 ? title.stretch() : 100; stretch >= MinimumStretch; stretch -= 2) {
-        title.setStretch(stretch);
-        LBL_Titre->setFont(title);
-        const int room = captionRoom(LBL_Titre);
-        if (std::all_of(titles.cbegin(), titles.cend(),
-                        [&](const QString& t) { return captionWidth(LBL_Titre, t) <= room; }))
-            break;
-    }
-}
-
-int TalvexFRM::fieldTextRoom(const QLineEdit* edit) {
-    QStyleOptionFrame option;
-    option.initFrom(edit);
-    option.rect = edit->rect();
-    option.lineWidth =
-        edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
-    const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
-    const QMargins margins = edit->textMargins();
-    constexpr int lineEditMargin = 2; // QLineEdit's own, on each side
-    return contents.width() - margins.left() - margins.right() - 2 * lineEditMargin;
+    CaptionFit::condenseControl(LBL_Titre, {caption(LBL_Titre), StringTable::lookup(Str::UnknownError, 0),
+                                            StringTable::lookup(Str::UnknownError, 1)});
 }
 
 void TalvexFRM::fitFieldFonts() {
     // As the captions, the fields were laid out for a narrower font than many desktops have: a
     // field whose realistic widest value would be cut takes a condensed font until it fits.
-    const QList<QPair<QWidget*, QString>> widest = {
-        {TXT_delay1, QStringLiteral("7200.5")},
-        {TXT_Port1, QStringLiteral("65534")},
-        {TXT_HoteIP1, QStringLiteral("255.255.255.255")},
-        {Combo_SRC1, QStringLiteral("MAIL_SERVER_DMZ_2024")},
-    };
-    for (const auto& [field, value] : widest) {
-        auto* combo = qobject_cast<QComboBox*>(field);
-        const QLineEdit* edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit*>(field);
-        QFont font = field->font();
-        for (int stretch = font.stretch() > 0 ? font.stretch() : 100; stretch >= MinimumStretch;
-             stretch -= 2) {
-            font.setStretch(stretch);
-            field->setFont(font);
-            if (edit->fontMetrics().horizontalAdvance(value) <= fieldTextRoom(edit))
-                break;
-        }
-    }
+    CaptionFit::condenseField(TXT_delay1, QStringLiteral("7200.5"));
+    CaptionFit::condenseField(TXT_Port1, QStringLiteral("65534"));
+    CaptionFit::condenseField(TXT_HoteIP1, QStringLiteral("255.255.255.255"));
+    CaptionFit::condenseField(Combo_SRC1, QStringLiteral("MAIL_SERVER_DMZ_2024"));
 }
 
 QString TalvexFRM::lookup(int n) const {

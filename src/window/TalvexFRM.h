@@ -177,8 +177,6 @@ public:
     void Combo_SRC1_GotFocus();
     void Combo_SRC1_LostFocus();
     void CMD_LectureSRC1_Click();
-    // The preview empties the pane once it holds more than this many characters.
-    static constexpr qint64 PreviewCap = 61800;
     // Why a source could not be previewed, naming its file.
     static QString previewFailedMessage(const QString& path, int errorNumber, int languageOffset);
 
@@ -200,16 +198,6 @@ public:
     // Caption of a label, button or frame.
     static QString caption(const QWidget* control);
     static void setCaption(QWidget* control, const QString& text);
-    // Width available to the caption of a control, and width a caption takes in it.
-    static int captionRoom(const QWidget* control);
-    static int captionWidth(const QWidget* control, const QString& text);
-    // True when every caption, in its current text and in both languages, fits its control.
-    bool captionsFit() const;
-
-    static constexpr int MinimumStretch = 70;
-    // Width a line edit gives its text: inside its frame, less its text margins and the pixels it
-    // keeps clear at each end.
-    static int fieldTextRoom(const QLineEdit* edit);
 
 private:
     void createControls();

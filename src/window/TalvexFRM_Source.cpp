@@ -9,7 +9,7 @@
 #include "MessageBox.h"
 #include "SettingKeys.h"
 #include "Settings.h"
-#include "SourceReader.h"
+#include "SourcePreview.h"
 #include "StringTable.h"
 
 #include <QAbstractItemView>
@@ -64,44 +64,6 @@ private:
     std::function<void()> m_lostFocus;
 };
 
-// What the preview leaves behind: the pane's lines as shown and the count of the last one.
-struct Preview {
-    QStringList pane;
-    qint64 lastShown = 0;
-};
-
-// The result of adding each line to the pane in turn, where a pane that has grown past the cap
-// is emptied instead and that line is not shown; computed in one pass over the file. The cap is
-// on what the pane holds, characters of the shown text, not bytes of the file: accented text
-// takes more bytes than characters, and Windows-1252 text fewer.
-RunError readPreview(const QString& path, Preview* preview) {
-    SourceReader reader;
-    RunError error = reader.open(path);
-    if (error.isError())
-        return error;
-    qint64 paneLength = 0; // characters of the pane: each line and its CR LF
-    qint64 counter = 0;
-    QByteArray line;
-    for (;;) {
-        bool atEnd = false;
-        error = reader.checkEnd(&atEnd);
-        if (error.isError() || atEnd)
-            return error;
-        ++counter;
-        error = reader.readLine(&line);
-        if (error.isError())
-            return error;
-        if (paneLength > TalvexFRM::PreviewCap) {
-            preview->pane.clear();
-            paneLength = 0;
-            continue;
-        }
-        preview->pane.append(EchoPane::displayText(line)); // shown as the run echoes it
-        paneLength += preview->pane.constLast().size() + 2;
-        preview->lastShown = counter;
-    }
-}
-
 } // namespace
 
 void TalvexFRM::setupSource() {
@@ -153,18 +115,18 @@ void TalvexFRM::Combo_SRC1_LostFocus() {
 void TalvexFRM::CMD_LectureSRC1_Click() {
     const QString name = Combo_SRC1->currentText();
     const QString path = GenerationRun::sourcePath(name);
-    Preview preview;
+    SourcePreview preview;
     RunError error;
     {
         const WaitCursor wait;
         clearEcho();
         // An empty name would read the hidden file ".txt", which is no source of the list.
-        error = name.isEmpty() ? FileErrors::fileNotFound(path) : readPreview(path, &preview);
+        error = name.isEmpty() ? FileErrors::fileNotFound(path) : preview.read(path);
         if (!error.isError()) {
-            if (preview.lastShown > 0)
-                LBL_LineCount->setText(QStringLiteral("Lines : ") + QString::number(preview.lastShown));
+            if (preview.lastShown() > 0)
+                LBL_LineCount->setText(QStringLiteral("Lines : ") + QString::number(preview.lastShown()));
             // One edit for the whole pane, however many lines the file has.
-            m_echo->showLines(preview.pane);
+            m_echo->showLines(preview.lines());
         }
     }
     if (error.isError()) {

@@ -47,19 +47,7 @@ QString sourceEntry(const QString& fileName) {
 // The lines of a source, split as the run splits them.
 RunError countLines(const QString& path, qint64* lines) {
     *lines = 0;
-    SourceReader reader;
-    RunError error = reader.open(path);
-    QByteArray line;
-    while (!error.isError()) {
-        bool atEnd = false;
-        error = reader.checkEnd(&atEnd);
-        if (error.isError() || atEnd)
-            break;
-        error = reader.readLine(&line);
-        if (!error.isError())
-            ++*lines;
-    }
-    return error;
+    return SourceReader::forEachLine(path, [lines](const QByteArray&) { ++*lines; });
 }
 
 } // namespace
