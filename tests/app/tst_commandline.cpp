@@ -31,6 +31,8 @@ private:
         int status = -1;
         QByteArray out, err;
     };
+    // Points a child's home, configuration folder and working folder at the throwaway home.
+    void atHome(QProcess& p) const;
     Outcome runToEnd(const QStringList& args);
     // Starts Talvex, waits until it works in expected (it was still running then), and ends it.
     bool worksIn(const QStringList& args, const QString& expected);
@@ -62,13 +64,17 @@ void TestCommandLine::init() {
     QVERIFY(m_home->isValid());
 }
 
-TestCommandLine::Outcome TestCommandLine::runToEnd(const QStringList& args) {
-    QProcess p;
+void TestCommandLine::atHome(QProcess& p) const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), m_home->path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->filePath(QStringLiteral(".config")));
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(m_home->path());
+}
+
+TestCommandLine::Outcome TestCommandLine::runToEnd(const QStringList& args) {
+    QProcess p;
+    atHome(p);
     p.start(m_exe, args);
     Outcome o;
     if (!p.waitForFinished(30000)) {
@@ -84,11 +90,7 @@ TestCommandLine::Outcome TestCommandLine::runToEnd(const QStringList& args) {
 
 bool TestCommandLine::worksIn(const QStringList& args, const QString& expected) {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), m_home->path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->filePath(QStringLiteral(".config")));
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(m_home->path());
+    atHome(p);
     p.setProcessChannelMode(QProcess::ForwardedChannels);
     p.start(m_exe, args);
     if (!p.waitForStarted())

@@ -10,16 +10,11 @@
 
 namespace EngineTestKit {
 
-WorkDir::WorkDir() : m_previous(QDir::currentPath()) {
-    if (!m_dir.isValid())
+WorkDir::WorkDir() {
+    if (!isValid())
         return;
-    QDir::setCurrent(m_dir.path());
     QDir().mkdir(GenerationRun::sourceFolder());
     QDir().mkdir(GenerationRun::outputFolder());
-}
-
-WorkDir::~WorkDir() {
-    QDir::setCurrent(m_previous);
 }
 
 bool writeFile(const QString& path, const QByteArray& content) {

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "TestWorkDir.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <QTemporaryDir>
 
 class GenerationRun;
 
@@ -13,16 +14,9 @@ class GenerationRun;
 namespace EngineTestKit {
 
 // A fresh temporary directory made current, holding "Logs Source" and "Logs Générés".
-class WorkDir {
+class WorkDir : public TestWorkDir {
 public:
     WorkDir();
-    ~WorkDir();
-    bool isValid() const { return m_dir.isValid(); }
-    QString path() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_previous;
 };
 
 bool writeFile(const QString& path, const QByteArray& content);

@@ -3,6 +3,7 @@
 #include "Permissions.h"
 #include "ProfileFile.h"
 #include "Settings.h"
+#include "TestWorkDir.h"
 
 #include <QtTest>
 
@@ -126,19 +127,15 @@ private slots:
     void childReleaseFreesItsSlot();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldCurrent;
+    std::unique_ptr<TestWorkDir> m_dir;
 };
 
 void TestInstanceSlots::init() {
-    m_oldCurrent = QDir::currentPath();
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestWorkDir>();
     QVERIFY(m_dir->isValid());
-    QVERIFY(QDir::setCurrent(m_dir->path()));
 }
 
 void TestInstanceSlots::cleanup() {
-    QDir::setCurrent(m_oldCurrent);
     QFile::setPermissions(m_dir->filePath(QStringLiteral("Talvex.ini")),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     m_dir.reset();

@@ -37,6 +37,13 @@ bool readLine(QProcess& process, QByteArray* line, int timeoutMs = 30000) {
     return true;
 }
 
+// Starts a writer that takes the lock file and keeps it until its input closes.
+bool holdLock(QProcess& holder, const QString& lockPath) {
+    holder.start(Writer, {QStringLiteral("--hold"), lockPath});
+    QByteArray line;
+    return readLine(holder, &line) && line == "held";
+}
+
 } // namespace
 
 class TestProfileConcurrency : public QObject {
@@ -142,10 +149,7 @@ void TestProfileConcurrency::manyWritersLoseNothing() {
 void TestProfileConcurrency::writeWaitsForTheLock() {
     const QString path = m_dir->filePath(QStringLiteral("Talvex.ini"));
     QProcess holder;
-    holder.start(Writer, {QStringLiteral("--hold"), path + QStringLiteral(".lock")});
-    QByteArray line;
-    QVERIFY(readLine(holder, &line));
-    QCOMPARE(line, QByteArray("held"));
+    QVERIFY(holdLock(holder, path + QStringLiteral(".lock")));
 
     QProcess writer;
     writer.start(Writer,
@@ -165,10 +169,7 @@ void TestProfileConcurrency::writeWaitsForTheLock() {
 void TestProfileConcurrency::lockOfAKilledHolderIsFree() {
     const QString path = m_dir->filePath(QStringLiteral("Talvex.ini"));
     QProcess holder;
-    holder.start(Writer, {QStringLiteral("--hold"), path + QStringLiteral(".lock")});
-    QByteArray line;
-    QVERIFY(readLine(holder, &line));
-    QCOMPARE(line, QByteArray("held"));
+    QVERIFY(holdLock(holder, path + QStringLiteral(".lock")));
     holder.kill(); // SIGKILL: no chance to unlock
     QVERIFY(holder.waitForFinished());
     QVERIFY(QFile::exists(path + QStringLiteral(".lock")));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ProfileFile.h"
 #include "Settings.h"
+#include "TestWorkDir.h"
 
 #include <QtTest>
 
@@ -23,19 +24,15 @@ private slots:
     void failedWriteIsSignalled();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldCurrent;
+    std::unique_ptr<TestWorkDir> m_dir;
 };
 
 void TestSettings::init() {
-    m_oldCurrent = QDir::currentPath();
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestWorkDir>();
     QVERIFY(m_dir->isValid());
-    QVERIFY(QDir::setCurrent(m_dir->path()));
 }
 
 void TestSettings::cleanup() {
-    QDir::setCurrent(m_oldCurrent);
     m_dir.reset();
 }
 

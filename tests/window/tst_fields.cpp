@@ -3,7 +3,7 @@
 #include "MessageBox.h"
 #include "Settings.h"
 #include "TalvexFRM.h"
-#include "TestWorkDir.h"
+#include "WindowTestKit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,6 +15,8 @@
 #include <QtTest>
 
 #include <memory>
+
+using namespace WindowTestKit;
 
 // The parameter fields of an initialised window: checks, replacements and what each writes.
 class TestFields : public QObject {
@@ -43,10 +45,6 @@ private slots:
     void englishMessages();
 
 private:
-    static QString key(const char* name) {
-        return Settings::read(QStringLiteral("Source 1"), QLatin1String(name));
-    }
-
     std::unique_ptr<TestWorkDir> m_dir;
     std::unique_ptr<TalvexFRM> m_window;
 };

@@ -4,29 +4,31 @@
 #include "MessageBox.h"
 #include "Permissions.h"
 #include "PictureBox.h"
-#include "RobustnessKit.h"
 #include "Settings.h"
 #include "TalvexFRM.h"
-#include "TestWorkDir.h"
 #include "UdpReceiver.h"
 #include "UdpSink.h"
+#include "WindowTestKit.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkDatagram>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <memory>
 
-using namespace RobustnessKit;
+using namespace WindowTestKit;
 
 // Bad inputs in the real window: the settings file, the source folder and files, the output
 // folder and file, the destination host and port, and lines at the size limit of a datagram.
@@ -76,12 +78,6 @@ private:
         return "[Source 1]\r\nDelay=0.01\r\nSyslogFile=1\r\nHostIP=" + host +
                "\r\nUDP_Port_Syslog=" + QByteArray::number(port) + "\r\nSourceFile=" + source + "\r\n";
     }
-    static void activate(TalvexFRM& w) {
-        w.show();
-        QApplication::setActiveWindow(&w);
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-    }
-    static void initialise(TalvexFRM& w) { QTest::mouseClick(w.CMD_SRC1, Qt::LeftButton); }
     static void play(TalvexFRM& w) {
         QVERIFY(mediaButton(w, "Play")->isEnabled());
         mediaButton(w, "Play")->click();
@@ -96,12 +92,6 @@ private:
         QTest::mouseClick(w.CMD_LectureSRC1, Qt::LeftButton);
         QVERIFY(!QGuiApplication::overrideCursor());
     }
-    static QStringList boxTexts() {
-        QStringList texts;
-        for (const MessageBox::Record& r : MessageBox::shown())
-            texts << r.text;
-        return texts;
-    }
     static QString completion(const QString& name) {
         return QStringLiteral("La génération du fichier ") + name +
                QStringLiteral(".txt est terminée.\r\n\r\n");
@@ -109,9 +99,6 @@ private:
     static QString settingsNotice() {
         return QStringLiteral("Le fichier de paramètres Talvex.ini ne peut pas être écrit : les réglages "
                               "modifiés ne seront pas conservés après la fermeture de Talvex.");
-    }
-    static QString key(const char* name) {
-        return Settings::read(QStringLiteral("Source 1"), QLatin1String(name));
     }
 
     std::unique_ptr<TestWorkDir> m_dir;
@@ -122,12 +109,8 @@ void TestRobustness::initTestCase() {
 }
 
 void TestRobustness::init() {
-    m_dir = std::make_unique<TestWorkDir>();
-    QVERIFY(m_dir->isValid());
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Logs Source")));
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Logs Générés")));
-    MessageBox::clearShown();
-    MessageBox::clearQueue();
+    m_dir = WindowTestKit::freshRunFolder();
+    QVERIFY(m_dir);
 }
 
 void TestRobustness::cleanup() {
@@ -151,8 +134,8 @@ void TestRobustness::settingsFile_data() {
 
 void TestRobustness::settingsFile() {
     QFETCH(QString, kind);
-    UdpReceiver receiver;
-    QVERIFY(receiver.isBound());
+    UdpReceiver receiver(32000);
+    QVERIFY(receiver.isValid());
     writeSource(QStringLiteral("web"), "a\r\nb\r\nc\r\n");
     const QByteArray base = udpIni(receiver.port());
     const QString iniPath = m_dir->filePath(QStringLiteral("Talvex.ini"));
@@ -415,8 +398,8 @@ void TestRobustness::sourceFile_data() {
 void TestRobustness::sourceFile() {
     QFETCH(QString, kind);
     QFETCH(bool, viaPreview);
-    UdpReceiver receiver;
-    QVERIFY(receiver.isBound());
+    UdpReceiver receiver(32000);
+    QVERIFY(receiver.isValid());
     const QString path = m_dir->filePath(QStringLiteral("Logs Source/x.txt"));
     QByteArray content;
     if (kind == QLatin1String("binary")) {
@@ -515,8 +498,8 @@ void TestRobustness::hugeSourceLine() {
     QFETCH(QString, action);
     QFETCH(bool, hugeLast);
     constexpr qsizetype Size = 100 * 1024 * 1024;
-    UdpReceiver receiver;
-    QVERIFY(receiver.isBound());
+    UdpReceiver receiver(32000);
+    QVERIFY(receiver.isValid());
     {
         // Written in pieces, so the test itself never holds the whole line.
         QFile file(m_dir->filePath(QStringLiteral("Logs Source/huge.txt")));
@@ -740,8 +723,8 @@ void TestRobustness::unusableHost_data() {
 
 void TestRobustness::unusableHost() {
     QFETCH(QString, host);
-    UdpReceiver receiver;
-    QVERIFY(receiver.isBound());
+    UdpReceiver receiver(32000);
+    QVERIFY(receiver.isValid());
     writeSource(QStringLiteral("web"), "a\r\nb\r\n");
     writeIni(udpIni(receiver.port(), host.toUtf8()));
 
@@ -827,8 +810,8 @@ void TestRobustness::nobodyListening() {
 }
 
 void TestRobustness::highestPort() {
-    UdpReceiver receiver;
-    QVERIFY(receiver.isBound());
+    UdpReceiver receiver(32000);
+    QVERIFY(receiver.isValid());
     writeSource(QStringLiteral("web"), "a\r\nb\r\n");
     writeIni(udpIni(receiver.port()));
     TalvexFRM window;
@@ -870,8 +853,8 @@ void TestRobustness::datagramSize_data() {
 void TestRobustness::datagramSize() {
     QFETCH(int, size);
     QFETCH(bool, english);
-    UdpReceiver receiver;
-    QVERIFY(receiver.isBound());
+    UdpReceiver receiver(32000);
+    QVERIFY(receiver.isValid());
     QByteArray line(size, 'x');
     for (int i = 0; i < size; i += 97)
         line[i] = static_cast<char>('a' + (i / 97) % 26);

@@ -3,7 +3,7 @@
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
 #include "TalvexFRM.h"
-#include "TestWorkDir.h"
+#include "WindowTestKit.h"
 
 #include <QAbstractButton>
 #include <QProcess>
@@ -221,7 +221,7 @@ void TestRsyslog::everyMessageReceivedAndParsed() {
     TalvexFRM window;
     window.show();
     QTest::mouseClick(window.CMD_SRC1, Qt::LeftButton);
-    window.MMControl1->findChild<QAbstractButton*>(QStringLiteral("Play"))->click();
+    WindowTestKit::mediaButton(window, "Play")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
 
     QByteArray expected;

@@ -5,7 +5,7 @@
 #include "PictureBox.h"
 #include "Settings.h"
 #include "TalvexFRM.h"
-#include "TestWorkDir.h"
+#include "WindowTestKit.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -17,6 +17,8 @@
 #include <functional>
 #include <memory>
 #include <utility>
+
+using namespace WindowTestKit;
 
 namespace {
 
@@ -64,11 +66,6 @@ private slots:
     void companionMissing();
 
 private:
-    static QString key(int slot, const char* name) {
-        return Settings::read(QStringLiteral("Source %1").arg(slot), QString::fromLatin1(name));
-    }
-    static void initialise(TalvexFRM& window) { QTest::mouseClick(window.CMD_SRC1, Qt::LeftButton); }
-
     std::unique_ptr<TestWorkDir> m_dir;
 };
 
@@ -77,13 +74,9 @@ void TestShutdown::initTestCase() {
 }
 
 void TestShutdown::init() {
-    m_dir = std::make_unique<TestWorkDir>();
-    QVERIFY(m_dir->isValid());
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Logs Source")));
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Logs Générés")));
+    m_dir = freshRunFolder();
+    QVERIFY(m_dir);
     QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), "a\r\nb\r\nc\r\n"));
-    MessageBox::clearShown();
-    MessageBox::clearQueue();
 }
 
 void TestShutdown::cleanup() {
@@ -106,14 +99,14 @@ void TestShutdown::quitFromSlot3ComesBackInPlace() {
         placed = window.frameGeometry().topLeft();
         QTest::mouseClick(window.CMD_Quitter, Qt::LeftButton);
         QVERIFY(!window.isVisible());
-        QCOMPARE(key(3, "Memory"), QStringLiteral("0"));
-        QCOMPARE(key(3, "PositionX"), QString::number(placed.x() * 15));
-        QCOMPARE(key(3, "PositionY"), QString::number(placed.y() * 15));
-        QCOMPARE(key(3, "Delay"), QStringLiteral("5"));
+        QCOMPARE(key("Memory", 3), QStringLiteral("0"));
+        QCOMPARE(key("PositionX", 3), QString::number(placed.x() * 15));
+        QCOMPARE(key("PositionY", 3), QString::number(placed.y() * 15));
+        QCOMPARE(key("Delay", 3), QStringLiteral("5"));
     }
     // The teardown found the slot released already and wrote nothing more.
-    QCOMPARE(key(3, "Memory"), QStringLiteral("0"));
-    QCOMPARE(key(1, "Memory"), QStringLiteral("1"));
+    QCOMPARE(key("Memory", 3), QStringLiteral("0"));
+    QCOMPARE(key("Memory", 1), QStringLiteral("1"));
 
     TalvexFRM again;
     again.show();
@@ -130,7 +123,7 @@ void TestShutdown::quitKeepsTheSlotUntilItsLastWrite() {
     QString markSeen;
     int otherSlot = -1;
     AtClose startOther([&] {
-        markSeen = key(1, "Memory");
+        markSeen = key("Memory", 1);
         other.start(QCoreApplication::applicationDirPath() + QStringLiteral("/talvex_copy"), {m_dir->path()});
         QDeadlineTimer deadline(60000);
         while (otherSlot < 0 && !deadline.hasExpired() && other.waitForReadyRead(1000)) {
@@ -157,13 +150,13 @@ void TestShutdown::quitKeepsTheSlotUntilItsLastWrite() {
     // The quitting copy still held its slot: the other one went on to slot 2, and the position
     // landed in the quitting copy's own section.
     QCOMPARE(otherSlot, 2);
-    QCOMPARE(key(1, "PositionX"), QString::number(placed.x() * 15));
-    QCOMPARE(key(1, "PositionY"), QString::number(placed.y() * 15));
-    QCOMPARE(key(1, "Memory"), QStringLiteral("0"));
-    QCOMPARE(key(2, "PositionX"), QString());
+    QCOMPARE(key("PositionX", 1), QString::number(placed.x() * 15));
+    QCOMPARE(key("PositionY", 1), QString::number(placed.y() * 15));
+    QCOMPARE(key("Memory", 1), QStringLiteral("0"));
+    QCOMPARE(key("PositionX", 2), QString());
     other.write("quit\n");
     QVERIFY(other.waitForFinished(30000));
-    QCOMPARE(key(2, "Memory"), QStringLiteral("0"));
+    QCOMPARE(key("Memory", 2), QStringLiteral("0"));
 }
 
 void TestShutdown::endsWithoutPosition_data() {
@@ -201,9 +194,9 @@ void TestShutdown::endsWithoutPosition() {
             window.showMinimized();
         QTest::mouseClick(window.CMD_Quitter, Qt::LeftButton);
     }
-    QCOMPARE(key(1, "Memory"), QStringLiteral("0"));
-    QCOMPARE(key(1, "PositionX"), QStringLiteral("1500"));
-    QCOMPARE(key(1, "PositionY"), QStringLiteral("2250"));
+    QCOMPARE(key("Memory", 1), QStringLiteral("0"));
+    QCOMPARE(key("PositionX", 1), QStringLiteral("1500"));
+    QCOMPARE(key("PositionY", 1), QStringLiteral("2250"));
 }
 
 void TestShutdown::closeBoxReleasesAtTeardown() {
@@ -215,11 +208,11 @@ void TestShutdown::closeBoxReleasesAtTeardown() {
     const QPoint placed = window->frameGeometry().topLeft();
     window->close();
     // Unload: the position is saved while the slot is still held.
-    QCOMPARE(key(1, "Memory"), QStringLiteral("1"));
-    QCOMPARE(key(1, "PositionX"), QString::number(placed.x() * 15));
-    QCOMPARE(key(1, "PositionY"), QString::number(placed.y() * 15));
+    QCOMPARE(key("Memory", 1), QStringLiteral("1"));
+    QCOMPARE(key("PositionX", 1), QString::number(placed.x() * 15));
+    QCOMPARE(key("PositionY", 1), QString::number(placed.y() * 15));
     window.reset(); // the final teardown
-    QCOMPARE(key(1, "Memory"), QStringLiteral("0"));
+    QCOMPARE(key("Memory", 1), QStringLiteral("0"));
 }
 
 void TestShutdown::quitBeforeInitialisationWritesNothing() {
@@ -271,7 +264,7 @@ void TestShutdown::quitDuringRunKeepsEveryLine() {
     initialise(window);
     QVERIFY(window.MMControl1->isPlayEnabled());
     QSignalSpy produced(window.run(), &GenerationRun::lineProduced);
-    window.MMControl1->findChild<QAbstractButton*>(QStringLiteral("Play"))->click();
+    WindowTestKit::mediaButton(window, "Play")->click();
     QTRY_VERIFY_WITH_TIMEOUT(produced.size() >= 3, 10000);
     MessageBox::clearShown();
 
@@ -299,8 +292,8 @@ void TestShutdown::wholeLifeOfACopy() {
     auto window = std::make_unique<TalvexFRM>();
     window->show();
     initialise(*window);
-    auto* play = window->MMControl1->findChild<QAbstractButton*>(QStringLiteral("Play"));
-    auto* stop = window->MMControl1->findChild<QAbstractButton*>(QStringLiteral("Stop"));
+    auto* play = WindowTestKit::mediaButton(*window, "Play");
+    auto* stop = WindowTestKit::mediaButton(*window, "Stop");
     play->click();
     QTRY_VERIFY_WITH_TIMEOUT(window->run()->lineCounter() >= 1, 5000);
     stop->click();
@@ -310,7 +303,7 @@ void TestShutdown::wholeLifeOfACopy() {
     QTRY_VERIFY_WITH_TIMEOUT(!window->run()->isRunning(), 10000);
     QTest::mouseClick(window->CMD_Quitter, Qt::LeftButton);
     window.reset();
-    QCOMPARE(key(1, "Memory"), QStringLiteral("0"));
+    QCOMPARE(key("Memory", 1), QStringLiteral("0"));
     const QByteArray written = m_dir->read(QStringLiteral("Logs Générés/web.txt"));
     QVERIFY(written.endsWith("a\r\nb\r\nc\r\n")); // the second run was added to the first
 }

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MediaButtonBar.h"
 #include "MessageBox.h"
-#include "RobustnessKit.h"
 #include "Settings.h"
 #include "TalvexFRM.h"
-#include "TestWorkDir.h"
+#include "WindowTestKit.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -21,6 +20,8 @@
 #include <memory>
 
 #include <sys/stat.h>
+
+using namespace WindowTestKit;
 
 // Choosing the source in Combo_SRC1 and previewing it.
 class TestSource : public QObject {
@@ -57,9 +58,6 @@ private:
     void initialise(const QByteArray& sourceFile);
     void runPreview(const QString& name);
     QStringList paneBlocks() const;
-    static QString key(const char* name) {
-        return Settings::read(QStringLiteral("Source 1"), QLatin1String(name));
-    }
     // What showing each line in turn gives: the pane's lines and the count of the last one shown.
     static QPair<QList<QByteArray>, qint64> reference(const QByteArray& file);
 
@@ -114,7 +112,7 @@ QStringList TestSource::paneBlocks() const {
 }
 
 QPair<QList<QByteArray>, qint64> TestSource::reference(const QByteArray& file) {
-    const QList<QByteArray> lines = RobustnessKit::sourceLines(file);
+    const QList<QByteArray> lines = WindowTestKit::sourceLines(file);
 
     qint64 pane = 0; // characters: the sources of these tests are valid UTF-8
     QList<QByteArray> shown;

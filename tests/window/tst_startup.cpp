@@ -4,8 +4,8 @@
 #include "MessageBox.h"
 #include "Settings.h"
 #include "TalvexFRM.h"
-#include "TestWorkDir.h"
 #include "UdpSink.h"
+#include "WindowTestKit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,6 +25,8 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace WindowTestKit;
 
 // The initialisation that CMD_SRC1 runs, in one process: what it loads, normalises and writes.
 class TestStartup : public QObject {
@@ -68,9 +70,6 @@ private slots:
 
 private:
     std::unique_ptr<TalvexFRM> initialised(const QByteArray& ini = QByteArray());
-    static QString key(const char* name) {
-        return Settings::read(QStringLiteral("Source 1"), QLatin1String(name));
-    }
     static QStringList items(const QComboBox* box) {
         QStringList list;
         for (int i = 0; i < box->count(); ++i)

@@ -6,8 +6,8 @@
 #include "PictureBox.h"
 #include "Settings.h"
 #include "TalvexFRM.h"
-#include "TestWorkDir.h"
 #include "UdpReceiver.h"
+#include "WindowTestKit.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -19,6 +19,8 @@
 #include <QtTest>
 
 #include <memory>
+
+using namespace WindowTestKit;
 
 // The whole road of a line in the real window: initialisation, Play, the echo and count, the
 // datagram or the file line, Pause and Stop with the states of the window's controls.
@@ -40,15 +42,7 @@ private slots:
     void echoKeepsCountingPastThePaneCap();
 
 private:
-    static QAbstractButton* button(TalvexFRM& w, const char* name) {
-        return w.MMControl1->findChild<QAbstractButton*>(QString::fromLatin1(name));
-    }
     void writeIni(const QByteArray& body) { QVERIFY(m_dir->write(QStringLiteral("Talvex.ini"), body)); }
-    static void initialise(TalvexFRM& w) { QTest::mouseClick(w.CMD_SRC1, Qt::LeftButton); }
-    static bool lockedForRun(TalvexFRM& w) {
-        return !w.FRM_Lecture->isEnabled() && !w.FRM_Syslog->isEnabled() && !w.Combo_SRC1->isEnabled() &&
-               !w.CMD_SRC1->isEnabled();
-    }
 
     std::unique_ptr<TestWorkDir> m_dir;
 };
@@ -58,12 +52,8 @@ void TestWindowRun::initTestCase() {
 }
 
 void TestWindowRun::init() {
-    m_dir = std::make_unique<TestWorkDir>();
-    QVERIFY(m_dir->isValid());
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Logs Source")));
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Logs Générés")));
-    MessageBox::clearShown();
-    MessageBox::clearQueue();
+    m_dir = WindowTestKit::freshRunFolder();
+    QVERIFY(m_dir);
 }
 
 void TestWindowRun::cleanup() {
@@ -71,8 +61,8 @@ void TestWindowRun::cleanup() {
 }
 
 void TestWindowRun::udpRunBytesAndCompletion() {
-    UdpReceiver receiver;
-    QVERIFY(receiver.isBound());
+    UdpReceiver receiver(32000);
+    QVERIFY(receiver.isValid());
     const QByteArray syslog37 = OddBytesSource::syslog37();
     QCOMPARE(syslog37.size(), 37);
     QVERIFY(m_dir->write(QStringLiteral("Logs Source/mix.txt"), OddBytesSource::file()));
@@ -81,8 +71,8 @@ void TestWindowRun::udpRunBytesAndCompletion() {
     TalvexFRM window;
     window.show();
     initialise(window);
-    QVERIFY(button(window, "Play")->isEnabled());
-    button(window, "Play")->click();
+    QVERIFY(mediaButton(window, "Play")->isEnabled());
+    mediaButton(window, "Play")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
 
     const QList<QByteArray> expected = OddBytesSource::lines();
@@ -102,32 +92,30 @@ void TestWindowRun::udpRunBytesAndCompletion() {
     // A line that is not UTF-8 shows as Windows-1252; only the display decodes it.
     QVERIFY(echoed.contains(QStringLiteral("<13>Dec  7 caf\u00e9 \u20ac\u00ff\u00fe end")));
     // Idle after a normal end: the source list stays locked until the next initialisation.
-    QVERIFY(button(window, "Play")->isEnabled());
-    QVERIFY(!button(window, "Pause")->isEnabled());
-    QVERIFY(!button(window, "Stop")->isEnabled());
+    QVERIFY(mediaButton(window, "Play")->isEnabled());
+    QVERIFY(!mediaButton(window, "Pause")->isEnabled());
+    QVERIFY(!mediaButton(window, "Stop")->isEnabled());
     QVERIFY(window.FRM_Lecture->isEnabled());
     QVERIFY(window.CMD_SRC1->isEnabled());
     QVERIFY(!window.Combo_SRC1->isEnabled());
 }
 
 void TestWindowRun::destinationIsTheInitialisedOne() {
-    UdpReceiver first;
-    UdpReceiver second;
-    QVERIFY(first.isBound() && second.isBound());
+    UdpReceiver first(32000);
+    UdpReceiver second(32000);
+    QVERIFY(first.isValid() && second.isValid());
     QVERIFY(m_dir->write(QStringLiteral("Logs Source/one.txt"), "only line\r\n"));
     writeIni("[Source 1]\r\nDelay=0.01\r\nSyslogFile=1\r\nUDP_Port_Syslog=" +
              QByteArray::number(first.port()) + "\r\nSourceFile=one\r\n");
     TalvexFRM window;
-    window.show();
-    initialise(window);
-    button(window, "Play")->click();
+    showAndPlay(window);
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
 
     // Edited between two runs without a new initialisation: stored at once, used only later.
     window.TXT_Port1->setText(QString::number(second.port()));
     QCOMPARE(Settings::read(QStringLiteral("Source 1"), QStringLiteral("UDP_Port_Syslog")),
              QString::number(second.port()));
-    button(window, "Play")->click();
+    mediaButton(window, "Play")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(first.take().size(), 2, 5000);
     QTest::qWait(50);
@@ -135,7 +123,7 @@ void TestWindowRun::destinationIsTheInitialisedOne() {
 
     // The next initialisation takes the new port.
     initialise(window);
-    button(window, "Play")->click();
+    mediaButton(window, "Play")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(second.take().size(), 1, 5000);
 }
@@ -147,34 +135,32 @@ void TestWindowRun::runLocksAndStates() {
     QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), source));
     writeIni("[Source 1]\r\nDelay=0.05\r\nSourceFile=web\r\n");
     TalvexFRM window;
-    window.show();
-    initialise(window);
-    button(window, "Play")->click();
+    showAndPlay(window);
     // Running.
     QVERIFY(window.run()->isRunning());
-    QVERIFY(!button(window, "Play")->isEnabled());
-    QVERIFY(button(window, "Pause")->isEnabled());
-    QVERIFY(button(window, "Stop")->isEnabled());
+    QVERIFY(!mediaButton(window, "Play")->isEnabled());
+    QVERIFY(mediaButton(window, "Pause")->isEnabled());
+    QVERIFY(mediaButton(window, "Stop")->isEnabled());
     QVERIFY(lockedForRun(window));
     QTRY_VERIFY_WITH_TIMEOUT(window.run()->lineCounter() >= 2, 10000);
 
     // Paused: nothing is produced while the flag is up.
-    button(window, "Pause")->click();
+    mediaButton(window, "Pause")->click();
     QCOMPARE(window.run()->pauseFlag(), 1);
     QTest::qWait(60); // a line due within the pause's first wait may still have been produced
     const qint64 paused = window.run()->lineCounter();
     QTest::qWait(200);
     QCOMPARE(window.run()->lineCounter(), paused);
     QVERIFY(lockedForRun(window));
-    button(window, "Pause")->click();
+    mediaButton(window, "Pause")->click();
     QTRY_VERIFY_WITH_TIMEOUT(window.run()->lineCounter() > paused, 10000);
 
     // Stop: idle after Stop, every lock released, no message.
-    button(window, "Stop")->click();
+    mediaButton(window, "Stop")->click();
     QVERIFY(!window.run()->isRunning());
-    QVERIFY(button(window, "Play")->isEnabled());
-    QVERIFY(!button(window, "Pause")->isEnabled());
-    QVERIFY(!button(window, "Stop")->isEnabled());
+    QVERIFY(mediaButton(window, "Play")->isEnabled());
+    QVERIFY(!mediaButton(window, "Pause")->isEnabled());
+    QVERIFY(!mediaButton(window, "Stop")->isEnabled());
     QVERIFY(window.FRM_Lecture->isEnabled());
     QVERIFY(window.Combo_SRC1->isEnabled());
     QVERIFY(window.CMD_SRC1->isEnabled());
@@ -189,25 +175,23 @@ void TestWindowRun::stopDuringPauseThenPlay() {
     QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), "a\r\nb\r\nc\r\n"));
     writeIni("[Source 1]\r\nDelay=0.05\r\nSourceFile=web\r\n");
     TalvexFRM window;
-    window.show();
-    initialise(window);
-    button(window, "Play")->click();
-    button(window, "Pause")->click();
-    button(window, "Stop")->click();
+    showAndPlay(window);
+    mediaButton(window, "Pause")->click();
+    mediaButton(window, "Stop")->click();
     QCOMPARE(window.run()->pauseFlag(), 1);
 
     // This press starts nothing and leaves the locks on.
-    button(window, "Play")->click();
+    mediaButton(window, "Play")->click();
     QVERIFY(!window.run()->isRunning());
     QCOMPARE(window.run()->pauseFlag(), 0);
-    QVERIFY(button(window, "Play")->isEnabled());
+    QVERIFY(mediaButton(window, "Play")->isEnabled());
     QVERIFY(lockedForRun(window));
     QTest::qWait(150);
     QCOMPARE(window.run()->lineCounter(), 0);
 
     // The next one starts a fresh run that counts from 1.
     MessageBox::queueAnswer(MessageBox::Answer::No);
-    button(window, "Play")->click();
+    mediaButton(window, "Play")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 3"));
     QCOMPARE(m_dir->read(QStringLiteral("Logs Générés/web.txt")), QByteArray("a\r\nb\r\nc\r\n"));
@@ -220,23 +204,23 @@ void TestWindowRun::failureHaltsUntilStop() {
     window.show();
     initialise(window);
     QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("Logs Source/web.txt"))));
-    button(window, "Play")->click();
+    mediaButton(window, "Play")->click();
     QTRY_VERIFY_WITH_TIMEOUT(window.LBL_Err->isVisible(), 5000);
     QVERIFY(window.LBL_Err->text().startsWith(QStringLiteral("Err: ")));
     QVERIFY(window.LBL_Err->text().contains(QStringLiteral("web.txt")));
     QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
     // Halted: the buttons keep their running state.
-    QVERIFY(!button(window, "Play")->isEnabled());
-    QVERIFY(button(window, "Pause")->isEnabled());
-    QVERIFY(button(window, "Stop")->isEnabled());
+    QVERIFY(!mediaButton(window, "Play")->isEnabled());
+    QVERIFY(mediaButton(window, "Pause")->isEnabled());
+    QVERIFY(mediaButton(window, "Stop")->isEnabled());
     QVERIFY(lockedForRun(window));
 
-    button(window, "Stop")->click();
-    QVERIFY(button(window, "Play")->isEnabled());
+    mediaButton(window, "Stop")->click();
+    QVERIFY(mediaButton(window, "Play")->isEnabled());
     QVERIFY(!lockedForRun(window));
     // A later good action works: the source is back, Play produces it.
     QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), "back\r\n"));
-    button(window, "Play")->click();
+    mediaButton(window, "Play")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 1"));
     QVERIFY(window.LBL_Err->isVisible()); // the last failure stays on show
@@ -246,9 +230,7 @@ void TestWindowRun::languageSwitchDuringRun() {
     QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), "a\r\nb\r\nc\r\nd\r\n"));
     writeIni("[Source 1]\r\nDelay=0.1\r\nSourceFile=web\r\n");
     TalvexFRM window;
-    window.show();
-    initialise(window);
-    button(window, "Play")->click();
+    showAndPlay(window);
     QTRY_COMPARE_WITH_TIMEOUT(window.LBL_LineCount->text(), QStringLiteral("Lignes: 1"), 5000);
     QTest::mouseClick(window.PICT_UK, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
@@ -262,9 +244,7 @@ void TestWindowRun::bannerDuringRun() {
     QVERIFY(m_dir->write(QStringLiteral("Logs Source/web.txt"), "a\r\nb\r\nc\r\n"));
     writeIni("[Source 1]\r\nDelay=0.1\r\nSourceFile=web\r\n");
     TalvexFRM window;
-    window.show();
-    initialise(window);
-    button(window, "Play")->click();
+    showAndPlay(window);
     QTRY_COMPARE_WITH_TIMEOUT(window.LBL_LineCount->text(), QStringLiteral("Lignes: 1"), 5000);
     QTest::mouseClick(window.Picture1, Qt::LeftButton);
     QVERIFY(window.echoText().isEmpty());
@@ -281,13 +261,11 @@ void TestWindowRun::echoKeepsCountingPastThePaneCap() {
     for (int i = 1; i <= lines; ++i)
         source += QByteArray::number(i) + "\r\n";
     QVERIFY(m_dir->write(QStringLiteral("Logs Source/many.txt"), source));
-    UdpReceiver receiver;
+    UdpReceiver receiver(32000);
     writeIni("[Source 1]\r\nDelay=0.000001\r\nSyslogFile=1\r\nUDP_Port_Syslog=" +
              QByteArray::number(receiver.port()) + "\r\nSourceFile=many\r\n");
     TalvexFRM window;
-    window.show();
-    initialise(window);
-    button(window, "Play")->click();
+    showAndPlay(window);
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 120000);
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: %1").arg(lines));
     const QStringList echoed = window.echoText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "UdpReceiver.h"
 
+#include <climits>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -59,6 +61,11 @@ QList<QByteArray> UdpReceiver::receive(int count, int quietMs) {
         datagrams << buffer.left(got);
     }
     return datagrams;
+}
+
+QList<QByteArray> UdpReceiver::take() {
+    m_taken << receive(INT_MAX, 0);
+    return m_taken;
 }
 
 quint16 UdpReceiver::deadPort() {

@@ -4,6 +4,7 @@
 #include "GenerationRun.h"
 #include "MediaButtonBar.h"
 #include "TalvexFRM.h"
+#include "TestWorkDir.h"
 
 #include <QAbstractButton>
 #include <QByteArray>
@@ -14,10 +15,31 @@
 #include <QPushButton>
 #include <QString>
 
+#include <memory>
+
 #include <sys/stat.h>
 
-// Small helpers for driving the real window through bad inputs.
-namespace RobustnessKit {
+// What the window tests share: their work folder, the settings they read back, and the ways they
+// drive the real window through its controls.
+namespace WindowTestKit {
+
+// A fresh current folder holding "Logs Source" and "Logs Générés", with no message box shown or
+// queued; null when it cannot be made.
+std::unique_ptr<TestWorkDir> freshRunFolder();
+// Forgets the message boxes shown and the answers queued by an earlier test.
+void resetMessageBoxes();
+
+// A value of slot `slot` in Talvex.ini, as the window stored it.
+QString key(const char* name, int slot = 1);
+// The texts of the message boxes shown so far, oldest first.
+QStringList boxTexts();
+
+// Clicks the button that takes a slot, as a user starts a session.
+void initialise(TalvexFRM& w);
+// Shows the window, initialises it and presses Play.
+void showAndPlay(TalvexFRM& w);
+// Shows the window and waits until it is the active one, so key presses reach it.
+void activate(TalvexFRM& w);
 
 inline QAbstractButton* mediaButton(const TalvexFRM& w, const char* name) {
     return w.MMControl1->findChild<QAbstractButton*>(QString::fromLatin1(name));
@@ -88,4 +110,4 @@ private:
     bool m_applied = false;
 };
 
-} // namespace RobustnessKit
+} // namespace WindowTestKit
