@@ -336,6 +336,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray content(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const std::vector<Pair> pairs = scanPairs(content);
 
+    // A file that begins with a UTF-16 byte-order mark is Windows' UTF-16 text: nothing is read
+    // from it and nothing 8-bit is ever added to it.
+    if (content.startsWith("\xFF\xFE") || content.startsWith("\xFE\xFF")) {
+        const Pair program{QByteArrayLiteral("Source 1"), QByteArrayLiteral("Delay")};
+        for (const Pair& pair : pairs) {
+            const QByteArray got = ProfileFile::readFromText(content, pair.section, pair.key);
+            if (!got.isEmpty())
+                fail("a UTF-16 file reads a value", content, pair, {}, "read " + quoted(got));
+        }
+        if (ProfileFile::writeToText(content, program.section, program.key, "1") != content)
+            fail("a UTF-16 file was written", content, program, "1", {});
+        return 0;
+    }
+
     // Reading never crashes, whatever the names; capacities, case and blanks agree.
     for (const Pair& pair : pairs)
         (void)ProfileFile::readFromText(content, pair.section, pair.key);
