@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BenchKit.h"
 
-#include "GenerationRun.h"
+#include "engine/GenerationRun.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -155,7 +155,7 @@ QString verdict(bool ok) {
 
 } // namespace BenchKit
 
-#include "UdpSink.h"
+#include "engine/UdpSink.h"
 
 namespace BenchKit {
 

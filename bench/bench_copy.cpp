@@ -9,10 +9,10 @@
 //
 // The processor and wall times run from the press of Play to the end of the run. It quits when
 // the run ends or a line "quit" (or the end of its input) arrives.
-#include "GenerationRun.h"
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
-#include "TalvexFRM.h"
+#include "engine/GenerationRun.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QAbstractButton>
 #include <QApplication>

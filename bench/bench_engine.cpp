@@ -2,8 +2,8 @@
 // Engine benchmarks: pacing of the wait, its processor cost, sustained rate, and the cost of a
 // random draw on a large source. Usage: talvex_bench pacing|waitcost|rate|scale
 #include "BenchKit.h"
-#include "GenerationRun.h"
-#include "UdpSink.h"
+#include "engine/GenerationRun.h"
+#include "engine/UdpSink.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

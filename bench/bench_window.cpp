@@ -3,9 +3,10 @@
 // pane, peak memory after a million echoed lines, and a long soak run.
 // Usage: talvex_bench_window rate|memory|soak [seconds]
 #include "BenchKit.h"
-#include "GenerationRun.h"
-#include "TalvexFRM.h"
-#include "UdpSink.h"
+#include "TalvexFRMTestAccess.h"
+#include "engine/GenerationRun.h"
+#include "engine/UdpSink.h"
+#include "window/TalvexFRM.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -52,7 +53,7 @@ void memory(qint64 lines) {
     playAndWait(run, QStringLiteral("mem"), QStringLiteral("0.000001"), 1200);
     const double seconds = monotonicSeconds() - start;
     const long peak = peakRssKiB();
-    const qsizetype paneLines = window.echoText().count(QLatin1Char('\n'));
+    const qsizetype paneLines = TalvexFRMTestAccess::echoText(window).count(QLatin1Char('\n'));
     const QString benchmark = QStringLiteral("scale, loop mode, real window");
     printRow(benchmark, QStringLiteral("peak memory after %1 echoed lines").arg(lines),
              QStringLiteral("%1 MB (%2 MB at start)").arg(peak / 1024).arg(before / 1024),

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the two ways a source file is cut into lines: the sequential SourceReader and
 // the random-order LineIndex must both give exactly the lines of a plain reference split.
-#include "LineIndex.h"
-#include "SourceReader.h"
+#include "engine/LineIndex.h"
+#include "engine/SourceReader.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the number text rules: TextToNumber must be total and correctly rounded on any
 // bytes, and NumberToText must always give a text that reads back to the very same number.
-#include "NumberText.h"
+#include "settings/NumberText.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,7 @@
 // Fuzz target for the profile (INI) file functions. The input is a whole settings file. Reading any
 // name must never crash; writing one key must make that key read back as written and leave every
 // other key reading as before, changing at most the tail of one line plus what it inserts.
-#include "ProfileFile.h"
+#include "settings/ProfileFile.h"
 
 #include <QByteArray>
 #include <QDir>

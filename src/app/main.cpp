@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TalvexFRM.h"
+#include "window/TalvexFRM.h"
 
-#include "InstalledData.h"
-#include "WorkingFolder.h"
+#include "desktop/InstalledData.h"
+#include "desktop/WorkingFolder.h"
 
-#include "TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "InstalledData.h"
+#include "desktop/InstalledData.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WorkingFolder.h"
+#include "desktop/WorkingFolder.h"
 
-#include "FileSystem.h"
+#include "platform/FileSystem.h"
 
 #include <QCoreApplication>
 #include <QDir>

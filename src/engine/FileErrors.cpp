@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FileErrors.h"
+#include "engine/FileErrors.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FileSink.h"
+#include "engine/FileSink.h"
 
-#include "File.h"
-#include "FileErrors.h"
+#include "engine/FileErrors.h"
+#include "platform/File.h"
 
 #include <QFileInfo>
 

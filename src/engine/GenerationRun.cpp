@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "GenerationRun.h"
+#include "engine/GenerationRun.h"
 
-#include "FileErrors.h"
-#include "FileSink.h"
-#include "LineIndex.h"
-#include "RandomFraction.h"
-#include "RunHost.h"
-#include "SourceReader.h"
-#include "UdpSink.h"
-#include "WaitTimer.h"
+#include "engine/FileErrors.h"
+#include "engine/FileSink.h"
+#include "engine/LineIndex.h"
+#include "engine/RandomFraction.h"
+#include "engine/RunHost.h"
+#include "engine/SourceReader.h"
+#include "engine/UdpSink.h"
+#include "engine/WaitTimer.h"
 
-#include "NumberText.h"
-#include "StringTable.h"
+#include "i18n/StringTable.h"
+#include "settings/NumberText.h"
 
 #include <QDir>
 #include <QElapsedTimer>

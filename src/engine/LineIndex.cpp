@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "LineIndex.h"
+#include "engine/LineIndex.h"
 
-#include "FileErrors.h"
-#include "SourceReader.h"
+#include "engine/FileErrors.h"
+#include "engine/SourceReader.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "RandomFraction.h"
+#include "engine/RandomFraction.h"
 
 #include <random>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SourceReader.h"
+#include "engine/SourceReader.h"
 
-#include "FileErrors.h"
+#include "engine/FileErrors.h"
 
 #include <QFile>
 #include <QFileInfo>

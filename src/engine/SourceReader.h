@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "File.h"
-#include "RunError.h"
+#include "engine/RunError.h"
+#include "platform/File.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "UdpSink.h"
+#include "engine/UdpSink.h"
 
 #include <QHostInfo>
 #include <QUdpSocket>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WaitTimer.h"
+#include "engine/WaitTimer.h"
 
-#include "MonotonicTimerFd.h"
+#include "platform/MonotonicTimerFd.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ConsoleHost.h"
+#include "send/ConsoleHost.h"
 
 void ConsoleHost::echoLine(const QByteArray& line) {
     if (!m_echo || m_echoFailed)

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SendCommand.h"
+#include "send/SendCommand.h"
 
-#include "Console.h"
-#include "GenerationRun.h"
-#include "RandomFraction.h"
-#include "SourceReader.h"
+#include "engine/GenerationRun.h"
+#include "engine/RandomFraction.h"
+#include "engine/SourceReader.h"
+#include "platform/Console.h"
 
 #include <QDir>
 #include <QEventLoop>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ConsoleHost.h"
-#include "SendOptions.h"
-#include "UdpSink.h"
+#include "engine/UdpSink.h"
+#include "send/ConsoleHost.h"
+#include "send/SendOptions.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SendOptions.h"
+#include "send/SendOptions.h"
 
-#include "GenerationRun.h"
-#include "RandomFraction.h"
-#include "Settings.h"
-#include "SlotSettings.h"
+#include "engine/GenerationRun.h"
+#include "engine/RandomFraction.h"
+#include "settings/Settings.h"
+#include "settings/SlotSettings.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // talvex-send: the Talvex run from the command line, for scripts and CI pipelines.
-#include "SendCommand.h"
-#include "SendOptions.h"
+#include "send/SendCommand.h"
+#include "send/SendOptions.h"
 
-#include "Console.h"
-#include "TerminationSignals.h"
+#include "platform/Console.h"
+#include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FileLock.h"
+#include "settings/FileLock.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "File.h"
+#include "platform/File.h"
 
 #include <QString>
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "InstanceSlots.h"
+#include "settings/InstanceSlots.h"
 
-#include "File.h"
-#include "FileLock.h"
-#include "FileSystem.h"
-#include "SettingKeys.h"
-#include "SettingValues.h"
-#include "Settings.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "settings/FileLock.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingValues.h"
+#include "settings/Settings.h"
 
 #include <QCoreApplication>
 #include <QDir>

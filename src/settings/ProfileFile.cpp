@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ProfileFile.h"
+#include "settings/ProfileFile.h"
 
-#include "FileLock.h"
+#include "settings/FileLock.h"
 
 #include <QFile>
 #include <QFileInfo>

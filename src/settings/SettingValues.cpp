@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SettingValues.h"
+#include "settings/SettingValues.h"
 
-#include "NumberText.h"
+#include "settings/NumberText.h"
 
 namespace SettingValues {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Settings.h"
+#include "settings/Settings.h"
 
-#include "ProfileFile.h"
+#include "settings/ProfileFile.h"
 
 #include <QDir>
 

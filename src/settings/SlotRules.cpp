@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SlotRules.h"
+#include "settings/SlotRules.h"
 
-#include "NumberText.h"
+#include "settings/NumberText.h"
 
 namespace SlotRules {
 

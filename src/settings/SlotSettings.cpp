@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SlotSettings.h"
+#include "settings/SlotSettings.h"
 
-#include "NumberText.h"
-#include "SettingKeys.h"
-#include "SettingValues.h"
-#include "Settings.h"
-#include "SlotRules.h"
+#include "settings/NumberText.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingValues.h"
+#include "settings/Settings.h"
+#include "settings/SlotRules.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "SettingValues.h"
-#include "SlotRules.h"
+#include "settings/SettingValues.h"
+#include "settings/SlotRules.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Artwork.h"
+#include "window/Artwork.h"
 
 #include <QFont>
 #include <QLinearGradient>

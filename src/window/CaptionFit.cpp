@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CaptionFit.h"
+#include "window/CaptionFit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "EchoPane.h"
+#include "window/EchoPane.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

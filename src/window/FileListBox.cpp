@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FileListBox.h"
+#include "window/FileListBox.h"
 
 #include <QDir>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MediaButtonBar.h"
+#include "window/MediaButtonBar.h"
 
 #include <QStyle>
 #include <QToolButton>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MessageBox.h"
+#include "window/MessageBox.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "PictureBox.h"
+#include "window/PictureBox.h"
 
 #include <QMouseEvent>
 

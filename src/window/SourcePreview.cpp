@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SourcePreview.h"
+#include "window/SourcePreview.h"
 
-#include "EchoPane.h"
-#include "SourceReader.h"
+#include "engine/SourceReader.h"
+#include "window/EchoPane.h"
 
 RunError SourcePreview::read(const QString& path) {
     return SourceReader::forEachLine(path, [this](const QByteArray& line) { add(line); });

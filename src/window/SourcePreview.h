@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "RunError.h"
+#include "engine/RunError.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,18 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TalvexFRM.h"
+#include "window/TalvexFRM.h"
 
-#include "Artwork.h"
-#include "CaptionFit.h"
-#include "FileListBox.h"
-#include "GenerationRun.h"
-#include "InstalledData.h"
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
-#include "PictureBox.h"
-#include "SettingKeys.h"
-#include "SettingValues.h"
-#include "Settings.h"
-#include "StringTable.h"
+#include "desktop/InstalledData.h"
+#include "engine/GenerationRun.h"
+#include "i18n/StringTable.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingValues.h"
+#include "settings/Settings.h"
+#include "window/Artwork.h"
+#include "window/CaptionFit.h"
+#include "window/EchoPane.h"
+#include "window/FileListBox.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/PictureBox.h"
+#include "window/Twips.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -47,7 +49,8 @@ namespace {
 template <class W> W* make(QWidget* container, const char* name, int left, int top, int width, int height) {
     auto* w = new W(container);
     w->setObjectName(QLatin1String(name));
-    w->setGeometry(TalvexFRM::px(left), TalvexFRM::px(top), TalvexFRM::px(width), TalvexFRM::px(height));
+    w->setGeometry(Twips::toPixels(left), Twips::toPixels(top), Twips::toPixels(width),
+                   Twips::toPixels(height));
     return w;
 }
 
@@ -111,7 +114,7 @@ void TalvexFRM::createControls() {
     // Fixed single border: closable and minimisable, neither resizable nor maximisable.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(px(8520), px(5250));
+    setFixedSize(Twips::toPixels(8520), Twips::toPixels(5250));
 
     // Top strip.
     Picture1 = make<PictureBox>(this, "Picture1", 0, 0, 2940, 495);
@@ -615,7 +618,7 @@ QString TalvexFRM::echoText() {
 
 void TalvexFRM::setLineCountCaption(const QString& caption) {
     // At high rates repainting the count for every line costs more than producing the line, so
-    // the count is painted with the echo's frames: never more than EchoFlushMs behind.
+    // the count is painted with the echo's frames: never more than a frame (EchoPane::FrameMs) behind.
     m_echo->setCount(caption);
 }
 

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "EchoPane.h"
-#include "InstanceSlots.h"
-#include "RunHost.h"
+#include "engine/RunHost.h"
+#include "settings/InstanceSlots.h"
 
 #include <QStringList>
 #include <QTimer>
@@ -19,6 +18,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class FileListBox;
+class EchoPane;
 class GenerationRun;
 class MediaButtonBar;
 class PictureBox;
@@ -36,61 +36,13 @@ public:
     explicit TalvexFRM(QWidget* parent = nullptr);
     ~TalvexFRM() override;
 
-    // Window-wide state.
+    // The slot this copy holds, 0 before the initialisation or when it had none.
     int instanceSlot() const { return m_instanceSlot; }
-    QString slotSection() const { return m_slotSection; }
     int languageOffset() const override { return m_languageOffset; }
 
-    // Text of string number n (odd, 1..63) in the current language.
-    QString lookup(int n) const;
-
-    // Which help message F1 gives when no help could be opened.
-    enum class HelpProblem { NoHelp, HelpFileNotOpened, ManualNotOpened };
-    static QString helpMessage(HelpProblem problem, int languageOffset);
-    // Said when CMD_SRC1 cannot have a slot for another reason than the twenty-copies limit.
-    static QString slotsUnavailableMessage(InstanceSlots::Refusal refusal, int languageOffset);
-
-    // Language switch: L 0 French, 1 English. Relabels the 17 translated captions and stores the
-    // choice as Language in section Settings.
-    void switchLanguage(int L);
-    void PICT_FR_Click();
-    void PICT_UK_Click();
-
-    // F1: opens Talvex.chm of the current directory, else the installed manual in the interface
-    // language, or says that there is no help.
-    void TalvexFRM_Help();
-
-    // Puts the window's frame in the middle of its screen (the load, the first show, and the
-    // initialisation without a usable stored position).
-    void centreOnScreen();
-    // True when a frame whose top-left corner is at framePos would show its title bar, at least
-    // in part, on one of the screens.
-    bool titleBarOnAScreen(const QPoint& framePos) const;
-
-    // RunHost: what the generation run asks of the window.
-    void setRunButtons(bool playEnabled, bool pauseEnabled, bool stopEnabled) override;
-    void setControlsEnabled(int controls, bool enabled) override;
-    void clearEcho() override;
-    void echoLine(const QByteArray& line) override;
-    void setLineCountCaption(const QString& caption) override;
-    void showError(const QString& errorCaption, const QString& titleCaption) override;
-    bool askYesNo(const QString& title, const QString& text) override;
-    void showInformation(const QString& title, const QString& text) override;
-    void restoreNormalWindow() override;
-
-    // The pane's limits, as the echo applies them (EchoPane).
-    static constexpr qsizetype EchoMaxLineBytes = EchoPane::MaxLineBytes;
-    static constexpr int EchoMaxLines = EchoPane::MaxLines;
-    static constexpr int EchoFlushMs = EchoPane::FrameMs;
-
-    // Shows any echoed lines and count still waiting for the next frame, now.
-    void flushEcho();
-    // The echo pane's whole text, after a flush: each line followed by "\n".
-    QString echoText();
-
-    // Design geometry is in twips; at 96 dpi a pixel is 15 twips.
-    static constexpr int TwipsPerPixel = 15;
-    static constexpr int px(int twips) { return twips / TwipsPerPixel; }
+    // The run holds the window-wide run state: generation order, output choice, loop, pause, stop
+    // and quit flags, LastLineIndex and the line counter.
+    GenerationRun* run() const { return m_run; }
 
     // Controls, by their design names.
     PictureBox* Picture1 = nullptr;
@@ -136,9 +88,56 @@ public:
     // The UDP socket, without visible form.
     UdpSink* Winsock1 = nullptr;
 
-    // Run control (TalvexFRM_Run.cpp). The run holds the window-wide run state: generation type,
-    // output choice, loop, pause, stop and quit flags, LastLineIndex and the line counter.
-    GenerationRun* run() const { return m_run; }
+private:
+    // Tests reach the window through its controls; what they cannot click or read there, they
+    // reach through this one accessor (tests/testsupport).
+    friend class TalvexFRMTestAccess;
+
+    QString slotSection() const { return m_slotSection; }
+
+    // Text of string number n (odd, 1..63) in the current language.
+    QString lookup(int n) const;
+
+    // Which help message F1 gives when no help could be opened.
+    enum class HelpProblem { NoHelp, HelpFileNotOpened, ManualNotOpened };
+    static QString helpMessage(HelpProblem problem, int languageOffset);
+    // Said when CMD_SRC1 cannot have a slot for another reason than the twenty-copies limit.
+    static QString slotsUnavailableMessage(InstanceSlots::Refusal refusal, int languageOffset);
+
+    // Language switch: L 0 French, 1 English. Relabels the 17 translated captions and stores the
+    // choice as Language in section Settings.
+    void switchLanguage(int L);
+    void PICT_FR_Click();
+    void PICT_UK_Click();
+
+    // F1: opens Talvex.chm of the current directory, else the installed manual in the interface
+    // language, or says that there is no help.
+    void TalvexFRM_Help();
+
+    // Puts the window's frame in the middle of its screen (the load, the first show, and the
+    // initialisation without a usable stored position).
+    void centreOnScreen();
+    // True when a frame whose top-left corner is at framePos would show its title bar, at least
+    // in part, on one of the screens.
+    bool titleBarOnAScreen(const QPoint& framePos) const;
+
+    // RunHost: what the generation run asks of the window.
+    void setRunButtons(bool playEnabled, bool pauseEnabled, bool stopEnabled) override;
+    void setControlsEnabled(int controls, bool enabled) override;
+    void clearEcho() override;
+    void echoLine(const QByteArray& line) override;
+    void setLineCountCaption(const QString& caption) override;
+    void showError(const QString& errorCaption, const QString& titleCaption) override;
+    bool askYesNo(const QString& title, const QString& text) override;
+    void showInformation(const QString& title, const QString& text) override;
+    void restoreNormalWindow() override;
+
+    // Shows any echoed lines and count still waiting for the next frame, now.
+    void flushEcho();
+    // The echo pane's whole text, after a flush: each line followed by "\n".
+    QString echoText();
+
+    // Run control (TalvexFRM_Run.cpp).
     void MMControl1_PlayClick();
     void MMControl1_PauseClick();
     void MMControl1_StopClick();
@@ -199,7 +198,6 @@ public:
     static QString caption(const QWidget* control);
     static void setCaption(QWidget* control, const QString& text);
 
-private:
     void createControls();
     void fitFontToCaptions();
     void fitFieldFonts();

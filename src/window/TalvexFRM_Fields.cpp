@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The run's parameters: the delay with its step buttons, the destination port and host, the
 // line order and the kind of output. Every change is written into the slot's section at once.
-#include "TalvexFRM.h"
+#include "window/TalvexFRM.h"
 
-#include "GenerationRun.h"
-#include "MessageBox.h"
-#include "NumberText.h"
-#include "SettingKeys.h"
-#include "SettingValues.h"
-#include "Settings.h"
-#include "SlotRules.h"
-#include "StringTable.h"
+#include "engine/GenerationRun.h"
+#include "i18n/StringTable.h"
+#include "settings/NumberText.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingValues.h"
+#include "settings/Settings.h"
+#include "settings/SlotRules.h"
+#include "window/MessageBox.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Play, Pause, Stop and the loop check box: the window side of the generation run.
-#include "TalvexFRM.h"
+#include "window/TalvexFRM.h"
 
-#include "GenerationRun.h"
-#include "MediaButtonBar.h"
-#include "SettingKeys.h"
-#include "SettingValues.h"
-#include "Settings.h"
-#include "UdpSink.h"
+#include "engine/GenerationRun.h"
+#include "engine/UdpSink.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingValues.h"
+#include "settings/Settings.h"
+#include "window/MediaButtonBar.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The ends of a copy (Quit, the window's close, the final teardown), the banner toggle and the
 // companion receiver program.
-#include "TalvexFRM.h"
+#include "window/TalvexFRM.h"
 
-#include "GenerationRun.h"
-#include "MessageBox.h"
-#include "NumberText.h"
-#include "SettingKeys.h"
-#include "Settings.h"
-#include "StringTable.h"
+#include "engine/GenerationRun.h"
+#include "i18n/StringTable.h"
+#include "settings/NumberText.h"
+#include "settings/SettingKeys.h"
+#include "settings/Settings.h"
+#include "window/MessageBox.h"
+#include "window/Twips.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -41,8 +42,8 @@ void TalvexFRM::TalvexFRM_Unload() {
     if (isMinimized() || Combo_SRC1->currentText() == lookup(Str::Choose))
         return;
     const QRect frame = frameGeometry();
-    Settings::write(m_slotSection, SettingKeys::PositionX, NumberToText(frame.x() * TwipsPerPixel));
-    Settings::write(m_slotSection, SettingKeys::PositionY, NumberToText(frame.y() * TwipsPerPixel));
+    Settings::write(m_slotSection, SettingKeys::PositionX, NumberToText(frame.x() * Twips::PerPixel));
+    Settings::write(m_slotSection, SettingKeys::PositionY, NumberToText(frame.y() * Twips::PerPixel));
 }
 
 void TalvexFRM::TalvexFRM_Terminate() {
@@ -66,13 +67,13 @@ void TalvexFRM::CMD_Quenby_Click() {
 }
 
 int TalvexFRM::outerHeightTwips() const {
-    return frameGeometry().height() * TwipsPerPixel;
+    return frameGeometry().height() * Twips::PerPixel;
 }
 
 void TalvexFRM::setOuterHeightTwips(int twips) {
     // The title bar and borders belong to the outer height; the client area takes the rest.
     const int decoration = frameGeometry().height() - height();
-    setFixedHeight(px(twips) - decoration);
+    setFixedHeight(Twips::toPixels(twips) - decoration);
 }
 
 void TalvexFRM::Picture1_Click() {

@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Choosing the source in Combo_SRC1, and its preview in the output pane.
-#include "TalvexFRM.h"
-#include "WaitCursor.h"
+#include "window/TalvexFRM.h"
+#include "window/WaitCursor.h"
 
-#include "FileErrors.h"
-#include "GenerationRun.h"
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
-#include "SettingKeys.h"
-#include "Settings.h"
-#include "SourcePreview.h"
-#include "StringTable.h"
+#include "engine/FileErrors.h"
+#include "engine/GenerationRun.h"
+#include "i18n/StringTable.h"
+#include "settings/SettingKeys.h"
+#include "settings/Settings.h"
+#include "window/EchoPane.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/SourcePreview.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,21 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The initialisation that CMD_SRC1 runs: claim a slot, load its settings into the controls,
 // prepare the socket and fill the source list.
-#include "TalvexFRM.h"
-#include "WaitCursor.h"
+#include "window/TalvexFRM.h"
+#include "window/WaitCursor.h"
 
-#include "FileListBox.h"
-#include "GenerationRun.h"
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
-#include "NumberText.h"
-#include "SettingKeys.h"
-#include "SettingValues.h"
-#include "Settings.h"
-#include "SlotRules.h"
-#include "SourceReader.h"
-#include "StringTable.h"
-#include "UdpSink.h"
+#include "engine/GenerationRun.h"
+#include "engine/SourceReader.h"
+#include "engine/UdpSink.h"
+#include "i18n/StringTable.h"
+#include "settings/NumberText.h"
+#include "settings/SettingKeys.h"
+#include "settings/SettingValues.h"
+#include "settings/Settings.h"
+#include "settings/SlotRules.h"
+#include "window/FileListBox.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/Twips.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,7 +35,7 @@ namespace {
 // A stored position in twips as pixels. Far-out values are clamped so the conversion stays
 // defined; the window manager decides what to make of them.
 int twipsToPixels(double twips) {
-    const double pixels = std::trunc(twips / TalvexFRM::TwipsPerPixel);
+    const double pixels = std::trunc(twips / Twips::PerPixel);
     return static_cast<int>(std::clamp(pixels, -1.0e6, 1.0e6));
 }
 

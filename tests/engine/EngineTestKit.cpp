@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EngineTestKit.h"
 
-#include "GenerationRun.h"
+#include "engine/GenerationRun.h"
 
 #include <QDir>
 #include <QFile>

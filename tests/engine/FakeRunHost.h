@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "RunHost.h"
+#include "engine/RunHost.h"
 
 #include <QByteArray>
 #include <QList>

@@ -3,8 +3,8 @@
 // each produced line, hex-encoded, one per output line. The random-order test starts it twice
 // to check that two program starts draw the same sequence.
 #include "FakeRunHost.h"
-#include "GenerationRun.h"
-#include "UdpSink.h"
+#include "engine/GenerationRun.h"
+#include "engine/UdpSink.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EngineTestKit.h"
 #include "FakeRunHost.h"
-#include "GenerationRun.h"
-#include "UdpSink.h"
+#include "engine/GenerationRun.h"
+#include "engine/UdpSink.h"
 
 #include <QtTest>
 

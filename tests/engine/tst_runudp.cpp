@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EngineTestKit.h"
 #include "FakeRunHost.h"
-#include "GenerationRun.h"
 #include "UdpReceiver.h"
-#include "UdpSink.h"
+#include "engine/GenerationRun.h"
+#include "engine/UdpSink.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EngineTestKit.h"
-#include "LineIndex.h"
-#include "SourceReader.h"
+#include "engine/LineIndex.h"
+#include "engine/SourceReader.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "UdpReceiver.h"
-#include "UdpSink.h"
+#include "engine/UdpSink.h"
 
 #include <QUdpSocket>
 #include <QtTest>

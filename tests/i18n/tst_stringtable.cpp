@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "StringTable.h"
+#include "i18n/StringTable.h"
 
 #include <QtTest>
 

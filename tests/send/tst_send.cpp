@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EngineTestKit.h"
 #include "OddBytesSource.h"
-#include "RandomFraction.h"
 #include "UdpReceiver.h"
+#include "engine/RandomFraction.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

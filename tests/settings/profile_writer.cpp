@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Test helper: writes one key of its own many times with increasing values, and a key shared
 // with the other writers; or, with --hold, holds the settings lock until its stdin closes.
-#include "FileLock.h"
-#include "ProfileFile.h"
+#include "settings/FileLock.h"
+#include "settings/ProfileFile.h"
 
 #include <QCoreApplication>
 #include <QStringList>

@@ -5,8 +5,8 @@
 //
 // With the arguments "hold <lock file>" it claims nothing: it takes that lock (say the one slot
 // scans run under), prints "held", and keeps it the same way (a copy hung in the middle of a scan).
-#include "FileLock.h"
-#include "InstanceSlots.h"
+#include "settings/FileLock.h"
+#include "settings/InstanceSlots.h"
 
 #include <QCoreApplication>
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "InstanceSlots.h"
 #include "Permissions.h"
-#include "ProfileFile.h"
-#include "Settings.h"
 #include "TestWorkDir.h"
+#include "settings/InstanceSlots.h"
+#include "settings/ProfileFile.h"
+#include "settings/Settings.h"
 
 #include <QtTest>
 

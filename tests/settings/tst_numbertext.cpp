@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "NumberText.h"
+#include "settings/NumberText.h"
 
 #include <QtTest>
 

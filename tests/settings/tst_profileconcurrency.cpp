@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FileLock.h"
-#include "ProfileFile.h"
+#include "settings/FileLock.h"
+#include "settings/ProfileFile.h"
 
 #include <QtTest>
 

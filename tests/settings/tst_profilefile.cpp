@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Permissions.h"
-#include "ProfileFile.h"
+#include "settings/ProfileFile.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ProfileFile.h"
-#include "Settings.h"
 #include "TestWorkDir.h"
+#include "settings/ProfileFile.h"
+#include "settings/Settings.h"
 
 #include <QtTest>
 

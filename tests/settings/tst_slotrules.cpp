@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "SettingValues.h"
-#include "SlotRules.h"
+#include "settings/SettingValues.h"
+#include "settings/SlotRules.h"
 
 #include <QtTest>
 

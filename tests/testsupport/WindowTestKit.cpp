@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowTestKit.h"
 
-#include "MessageBox.h"
-#include "Settings.h"
+#include "settings/Settings.h"
+#include "window/MessageBox.h"
+#include "window/PictureBox.h"
 
 #include <QApplication>
 #include <QDir>
@@ -50,6 +51,10 @@ void activate(TalvexFRM& w) {
     w.show();
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
+}
+
+void chooseLanguage(TalvexFRM& w, int languageOffset) {
+    QTest::mouseClick(languageOffset == 1 ? w.PICT_UK : w.PICT_FR, Qt::LeftButton);
 }
 
 } // namespace WindowTestKit

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "GenerationRun.h"
-#include "MediaButtonBar.h"
-#include "TalvexFRM.h"
 #include "TestWorkDir.h"
+#include "engine/GenerationRun.h"
+#include "window/MediaButtonBar.h"
+#include "window/TalvexFRM.h"
 
 #include <QAbstractButton>
 #include <QByteArray>
@@ -40,6 +40,8 @@ void initialise(TalvexFRM& w);
 void showAndPlay(TalvexFRM& w);
 // Shows the window and waits until it is the active one, so key presses reach it.
 void activate(TalvexFRM& w);
+// Clicks the French flag (languageOffset 0) or the English one (1).
+void chooseLanguage(TalvexFRM& w, int languageOffset);
 
 inline QAbstractButton* mediaButton(const TalvexFRM& w, const char* name) {
     return w.MMControl1->findChild<QAbstractButton*>(QString::fromLatin1(name));

@@ -9,8 +9,8 @@
 //
 // After "ready" it stays alive until a line "quit" (or the end of its input) arrives, then quits
 // through CMD_Quitter. After "closed" (the window refused to start) it ends at once.
-#include "MessageBox.h"
-#include "TalvexFRM.h"
+#include "window/MessageBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "GenerationRun.h"
-#include "MessageBox.h"
-#include "Settings.h"
-#include "TalvexFRM.h"
 #include "WindowTestKit.h"
+#include "engine/GenerationRun.h"
+#include "settings/Settings.h"
+#include "window/MessageBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -407,7 +407,7 @@ void TestFields::tabReachesEachPairOnce() {
 }
 
 void TestFields::englishMessages() {
-    m_window->PICT_UK_Click();
+    WindowTestKit::chooseLanguage(*m_window, 1);
     m_window->TXT_delay1->setText(QStringLiteral("0"));
     m_window->TXT_Port1->setText(QStringLiteral("0"));
     QCOMPARE(MessageBox::shown().size(), 2);

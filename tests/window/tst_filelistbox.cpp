@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FileListBox.h"
 #include "TestWorkDir.h"
+#include "window/FileListBox.h"
 
 #include <QtTest>
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MessageBox.h"
-#include "Settings.h"
-#include "TalvexFRM.h"
+#include "TalvexFRMTestAccess.h"
 #include "TestWorkDir.h"
+#include "WindowTestKit.h"
+#include "settings/Settings.h"
+#include "window/MessageBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -113,7 +115,7 @@ void TestLanguage::designTextsDifferFromTheTable() {
     };
     for (const Design& row : rows)
         QCOMPARE(captionOf(window.findChild<QWidget*>(QLatin1String(row.control))), row.design);
-    window.PICT_FR_Click();
+    WindowTestKit::chooseLanguage(window, 0);
     for (const Design& row : rows)
         QCOMPARE(captionOf(window.findChild<QWidget*>(QLatin1String(row.control))), row.afterFrench);
     // The list prompt is not the switch's: it keeps its design spelling.
@@ -140,9 +142,9 @@ void TestLanguage::switches() {
     for (const QString& click : clicks.split(QLatin1Char(' '))) {
         const bool english = click == QLatin1String("UK");
         if (english)
-            window.PICT_UK_Click();
+            WindowTestKit::chooseLanguage(window, 1);
         else
-            window.PICT_FR_Click();
+            WindowTestKit::chooseLanguage(window, 0);
 
         QCOMPARE(window.languageOffset(), english ? 1 : 0);
         for (const Caption& c : captions()) {
@@ -185,7 +187,7 @@ void TestLanguage::switchLeavesEverythingElse() {
         translated.insert(QLatin1String(c.control));
 
     for (int round = 0; round < 2; ++round) {
-        round == 0 ? window.PICT_UK_Click() : window.PICT_FR_Click();
+        WindowTestKit::chooseLanguage(window, round == 0 ? 1 : 0);
         const auto after = snapshot();
         QCOMPARE(after.keys(), before.keys());
         for (auto it = before.cbegin(); it != before.cend(); ++it) {
@@ -206,27 +208,27 @@ void TestLanguage::switchLeavesEverythingElse() {
 void TestLanguage::switchReplacesRunTimeCaptions() {
     TalvexFRM window;
     window.CMD_SRC1->setText(QStringLiteral("web"));
-    window.setLineCountCaption(QStringLiteral("Lignes: 12"));
+    static_cast<RunHost&>(window).setLineCountCaption(QStringLiteral("Lignes: 12"));
     window.FRM_Lecture->setTitle(QStringLiteral("Ecriture (en boucle)"));
-    window.PICT_UK_Click();
+    WindowTestKit::chooseLanguage(window, 1);
     QCOMPARE(window.CMD_SRC1->text(), QStringLiteral("Source &Logs"));
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lines"));
     QCOMPARE(window.FRM_Lecture->title(), QStringLiteral("Writing"));
     // The title label and the error label are not the switch's.
-    window.showError(QStringLiteral("Err: 5 : x"), QStringLiteral("Erreur Inconnue"));
-    window.PICT_FR_Click();
+    static_cast<RunHost&>(window).showError(QStringLiteral("Err: 5 : x"), QStringLiteral("Erreur Inconnue"));
+    WindowTestKit::chooseLanguage(window, 0);
     QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
     QCOMPARE(window.LBL_Err->text(), QStringLiteral("Err: 5 : x"));
 }
 
 void TestLanguage::lookupFollowsTheOffset() {
     TalvexFRM window;
-    QCOMPARE(window.lookup(37), QStringLiteral("Erreur Inconnue"));
-    window.PICT_UK_Click();
-    QCOMPARE(window.lookup(37), QStringLiteral("Unknown Error"));
-    QCOMPARE(window.lookup(9), QStringLiteral("Lines"));
-    window.PICT_FR_Click();
-    QCOMPARE(window.lookup(9), QStringLiteral("Lignes"));
+    QCOMPARE(TalvexFRMTestAccess::lookup(window, 37), QStringLiteral("Erreur Inconnue"));
+    WindowTestKit::chooseLanguage(window, 1);
+    QCOMPARE(TalvexFRMTestAccess::lookup(window, 37), QStringLiteral("Unknown Error"));
+    QCOMPARE(TalvexFRMTestAccess::lookup(window, 9), QStringLiteral("Lines"));
+    WindowTestKit::chooseLanguage(window, 0);
+    QCOMPARE(TalvexFRMTestAccess::lookup(window, 9), QStringLiteral("Lignes"));
 }
 
 void TestLanguage::startupLanguage_data() {
@@ -288,7 +290,7 @@ void TestLanguage::switchWithUnwritableSettings() {
     QVERIFY(m_dir->write(QStringLiteral("Talvex.ini"), "[Settings]\r\nLanguage=1\r\n"));
     TalvexFRM window;
     QVERIFY(::chmod(QFile::encodeName(m_dir->path()).constData(), 0555) == 0);
-    window.PICT_UK_Click();
+    WindowTestKit::chooseLanguage(window, 1);
     ::chmod(QFile::encodeName(m_dir->path()).constData(), 0755);
     // The window is relabelled all the same; the file keeps what it held.
     QCOMPARE(window.languageOffset(), 1);

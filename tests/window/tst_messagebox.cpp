@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "GenerationRun.h"
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
-#include "TalvexFRM.h"
 #include "TestWorkDir.h"
+#include "WindowTestKit.h"
+#include "engine/GenerationRun.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -176,9 +177,9 @@ void TestMessageBox::realBoxFollowsTheLanguage() {
     // French at creation.
     QCOMPARE(yesNoTexts(), (QStringList{QStringLiteral("Oui"), QStringLiteral("Non")}));
     QVERIFY(m_boxSeen);
-    window.PICT_UK_Click();
+    WindowTestKit::chooseLanguage(window, 1);
     QCOMPARE(yesNoTexts(), (QStringList{QStringLiteral("Yes"), QStringLiteral("No")}));
-    window.PICT_FR_Click();
+    WindowTestKit::chooseLanguage(window, 0);
     QCOMPARE(yesNoTexts(), (QStringList{QStringLiteral("Oui"), QStringLiteral("Non")}));
 }
 

@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "GenerationRun.h"
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
 #include "Permissions.h"
-#include "PictureBox.h"
-#include "Settings.h"
-#include "TalvexFRM.h"
+#include "TalvexFRMTestAccess.h"
 #include "UdpReceiver.h"
-#include "UdpSink.h"
 #include "WindowTestKit.h"
+#include "engine/GenerationRun.h"
+#include "engine/UdpSink.h"
+#include "settings/Settings.h"
+#include "window/EchoPane.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/PictureBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -295,7 +297,7 @@ void TestRobustness::nulInSourceName() {
         QVERIFY(halted(window));
         stop(window);
     }
-    QVERIFY(window.echoText().isEmpty());
+    QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
     // Neither file was read or written under the shortened name.
     QCOMPARE(m_dir->read(QStringLiteral("Logs Source/we")), QByteArray("not this one\r\n"));
     QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("Logs Générés/we"))));
@@ -356,7 +358,7 @@ void TestRobustness::sourceFolder() {
     preview(window);
     QCOMPARE(boxTexts(), QStringList{QStringLiteral("Impossible de lire la source « Logs Source/x.txt ».\n") +
                                      previewReason});
-    QVERIFY(window.echoText().isEmpty());
+    QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
 
     play(window);
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 5000);
@@ -436,10 +438,10 @@ void TestRobustness::sourceFile() {
             QCOMPARE(boxTexts(),
                      QStringList{QStringLiteral("Impossible de lire la source « Logs "
                                                 "Source/x.txt ».\nL'accès à ce fichier est refusé.")});
-            QVERIFY(window.echoText().isEmpty());
+            QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
         } else if (kind == QLatin1String("empty")) {
             QVERIFY(MessageBox::shown().isEmpty());
-            QVERIFY(window.echoText().isEmpty());
+            QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
             QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes :"));
         } else {
             QVERIFY(MessageBox::shown().isEmpty());
@@ -475,7 +477,7 @@ void TestRobustness::sourceFile() {
         stop(window);
     writeSource(QStringLiteral("x"), "good 1\r\ngood 2\r\n");
     preview(window);
-    QCOMPARE(window.echoText(), QStringLiteral("good 1\ngood 2\n"));
+    QCOMPARE(TalvexFRMTestAccess::echoText(window), QStringLiteral("good 1\ngood 2\n"));
     receiver.take();
     const qsizetype already = receiver.take().size();
     play(window);
@@ -517,7 +519,7 @@ void TestRobustness::hugeSourceLine() {
     writeIni(ini);
 
     // The pane shows the beginning of the line, marked as cut; the output gets all of it.
-    const QString shownHuge = QString(TalvexFRM::EchoMaxLineBytes, QLatin1Char('h')) + QChar(0x2026);
+    const QString shownHuge = QString(EchoPane::MaxLineBytes, QLatin1Char('h')) + QChar(0x2026);
 
     TalvexFRM window;
     activate(window);
@@ -530,13 +532,13 @@ void TestRobustness::hugeSourceLine() {
         // The huge line is shown; a line after it finds the pane over its cap and empties it.
         QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lines : 1"));
         if (hugeLast)
-            QCOMPARE(window.echoText(), shownHuge + QLatin1Char('\n'));
+            QCOMPARE(TalvexFRMTestAccess::echoText(window), shownHuge + QLatin1Char('\n'));
         else
-            QVERIFY(window.echoText().isEmpty());
+            QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
     } else {
         play(window);
         QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 120000);
-        QVERIFY(window.echoText().startsWith(shownHuge + QLatin1Char('\n')));
+        QVERIFY(TalvexFRMTestAccess::echoText(window).startsWith(shownHuge + QLatin1Char('\n')));
         if (action == QLatin1String("file")) {
             QVERIFY(!window.LBL_Err->isVisible());
             QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 2"));
@@ -569,7 +571,7 @@ void TestRobustness::hugeSourceLine() {
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 2"));
     QVERIFY(boxTexts().contains(completion(QStringLiteral("small"))));
-    QCOMPARE(window.echoText(), QStringLiteral("s1\ns2\n"));
+    QCOMPARE(TalvexFRMTestAccess::echoText(window), QStringLiteral("s1\ns2\n"));
 }
 
 // ---- "Logs Générés" ---------------------------------------------------------------------------
@@ -611,7 +613,7 @@ void TestRobustness::outputFolder() {
     QVERIFY(halted(window));
     // Ended before any line: nothing counted, nothing echoed, nothing created.
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes :"));
-    QVERIFY(window.echoText().isEmpty());
+    QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
     QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/x.txt")));
     QVERIFY(MessageBox::shown().isEmpty());
 
@@ -749,7 +751,7 @@ void TestRobustness::unusableHost() {
     QVERIFY(halted(window));
     // The line was counted and echoed before its send failed; nothing went out.
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 1"));
-    QCOMPARE(window.echoText(), QStringLiteral("a\n"));
+    QCOMPARE(TalvexFRMTestAccess::echoText(window), QStringLiteral("a\n"));
     QTest::qWait(50);
     QVERIFY(receiver.take().isEmpty());
     QVERIFY(MessageBox::shown().isEmpty());

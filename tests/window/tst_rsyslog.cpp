@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "GenerationRun.h"
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
-#include "TalvexFRM.h"
 #include "WindowTestKit.h"
+#include "engine/GenerationRun.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QAbstractButton>
 #include <QProcess>

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
-#include "TalvexFRM.h"
+#include "TalvexFRMTestAccess.h"
 #include "TestWorkDir.h"
+#include "window/EchoPane.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -88,19 +90,18 @@ void TestRunHost::echoDecodes_data() {
     QTest::newRow("utf-8 sequence cut short") << QByteArray("\xe2\x82") << "\u00e2\u201a";
     QTest::newRow("tab kept") << QByteArray("a\tb") << "a\tb";
     // Long lines are cut to 65536 bytes, never through a UTF-8 sequence.
-    QTest::newRow("long windows-1252 line")
-        << QByteArray(TalvexFRM::EchoMaxLineBytes + 5, '\xe9')
-        << QString(TalvexFRM::EchoMaxLineBytes, QChar(0xe9)) + QChar(0x2026);
+    QTest::newRow("long windows-1252 line") << QByteArray(EchoPane::MaxLineBytes + 5, '\xe9')
+                                            << QString(EchoPane::MaxLineBytes, QChar(0xe9)) + QChar(0x2026);
     QTest::newRow("long utf-8 line, sequence across the cut")
-        << QByteArray(TalvexFRM::EchoMaxLineBytes - 1, 'a') + "\xc3\xa9 end"
-        << QString(TalvexFRM::EchoMaxLineBytes - 1, QLatin1Char('a')) + QChar(0x2026);
+        << QByteArray(EchoPane::MaxLineBytes - 1, 'a') + "\xc3\xa9 end"
+        << QString(EchoPane::MaxLineBytes - 1, QLatin1Char('a')) + QChar(0x2026);
 }
 
 void TestRunHost::echoDecodes() {
     QFETCH(QByteArray, line);
     QFETCH(QString, shown);
     host()->echoLine(line);
-    QCOMPARE(m_window->echoText(), shown + QLatin1Char('\n'));
+    QCOMPARE(TalvexFRMTestAccess::echoText(*m_window), shown + QLatin1Char('\n'));
 }
 
 void TestRunHost::echoOneBlockPerLine() {
@@ -108,17 +109,17 @@ void TestRunHost::echoOneBlockPerLine() {
     host()->echoLine("first\nstill first");
     host()->echoLine("");
     host()->echoLine("third");
-    m_window->flushEcho();
+    TalvexFRMTestAccess::flushEcho(*m_window);
     QCOMPARE(pane()->blockCount(), 4); // three lines and the empty one after the last line break
     QCOMPARE(pane()->findBlockByNumber(0).text(), QStringLiteral("first\u2028still first"));
     QCOMPARE(pane()->findBlockByNumber(1).text(), QString());
     QCOMPARE(pane()->findBlockByNumber(2).text(), QStringLiteral("third"));
-    QCOMPARE(m_window->echoText(), QStringLiteral("first\nstill first\n\nthird\n"));
+    QCOMPARE(TalvexFRMTestAccess::echoText(*m_window), QStringLiteral("first\nstill first\n\nthird\n"));
 }
 
 void TestRunHost::echoAppendsWithoutRewriting() {
     host()->echoLine("one");
-    m_window->flushEcho();
+    TalvexFRMTestAccess::flushEcho(*m_window);
     int removed = 0;
     int firstPosition = -1;
     connect(pane(), &QTextDocument::contentsChange, this, [&](int position, int charsRemoved, int) {
@@ -129,7 +130,7 @@ void TestRunHost::echoAppendsWithoutRewriting() {
     const int before = pane()->characterCount();
     for (int i = 0; i < 50; ++i) {
         host()->echoLine("another line");
-        m_window->flushEcho();
+        TalvexFRMTestAccess::flushEcho(*m_window);
     }
     QCOMPARE(removed, 0);
     QVERIFY(firstPosition >= before - 1);
@@ -180,16 +181,16 @@ void TestRunHost::echoFlushedWhenTheRunPausesOrEnds() {
 }
 
 void TestRunHost::echoKeepsTheMostRecentLines() {
-    const int max = TalvexFRM::EchoMaxLines;
+    const int max = EchoPane::MaxLines;
     // More than the pane keeps in one batch, then more again in a later one.
     for (int i = 0; i < max + 5; ++i)
         host()->echoLine(QByteArray::number(i));
-    m_window->flushEcho();
+    TalvexFRMTestAccess::flushEcho(*m_window);
     QCOMPARE(pane()->blockCount(), max + 1);
     QCOMPARE(pane()->firstBlock().text(), QStringLiteral("5"));
     for (int i = max + 5; i < max + 12; ++i)
         host()->echoLine(QByteArray::number(i));
-    m_window->flushEcho();
+    TalvexFRMTestAccess::flushEcho(*m_window);
     QCOMPARE(pane()->blockCount(), max + 1);
     QCOMPARE(pane()->firstBlock().text(), QStringLiteral("12"));
     QCOMPARE(pane()->lastBlock().previous().text(), QString::number(max + 11));
@@ -197,18 +198,18 @@ void TestRunHost::echoKeepsTheMostRecentLines() {
 
 void TestRunHost::clearEcho() {
     host()->echoLine("kept?");
-    m_window->flushEcho();
+    TalvexFRMTestAccess::flushEcho(*m_window);
     host()->echoLine("waiting");
     host()->echoLine("waiting too");
     host()->clearEcho();
-    QCOMPARE(m_window->echoText(), QString());
+    QCOMPARE(TalvexFRMTestAccess::echoText(*m_window), QString());
     // Lines that were waiting are gone too, not shown later.
-    QTest::qWait(3 * TalvexFRM::EchoFlushMs);
+    QTest::qWait(3 * EchoPane::FrameMs);
     QCOMPARE(m_window->TXT_OutPut->toPlainText(), QString());
-    QCOMPARE(m_window->TXT_OutPut->maximumBlockCount(), TalvexFRM::EchoMaxLines + 1);
+    QCOMPARE(m_window->TXT_OutPut->maximumBlockCount(), EchoPane::MaxLines + 1);
     QVERIFY(!m_window->TXT_OutPut->isUndoRedoEnabled());
     host()->echoLine("after");
-    QCOMPARE(m_window->echoText(), QStringLiteral("after\n"));
+    QCOMPARE(TalvexFRMTestAccess::echoText(*m_window), QStringLiteral("after\n"));
 }
 
 void TestRunHost::echoWaitsWhileMinimised() {
@@ -220,13 +221,13 @@ void TestRunHost::echoWaitsWhileMinimised() {
     host()->setLineCountCaption(QStringLiteral("Lignes: 2"));
     host()->echoLine("second");
     // Nobody sees a minimised window: neither the pane nor the count is laid out for it.
-    QTest::qWait(3 * TalvexFRM::EchoFlushMs);
+    QTest::qWait(3 * EchoPane::FrameMs);
     QCOMPARE(pane()->blockCount(), 2);
     QVERIFY(m_window->LBL_LineCount->text() != QStringLiteral("Lignes: 2"));
     m_window->showNormal();
     QTRY_COMPARE(pane()->blockCount(), 3);
     QCOMPARE(m_window->LBL_LineCount->text(), QStringLiteral("Lignes: 2"));
-    QCOMPARE(m_window->echoText(), QStringLiteral("first\nsecond\n"));
+    QCOMPARE(TalvexFRMTestAccess::echoText(*m_window), QStringLiteral("first\nsecond\n"));
 }
 
 void TestRunHost::runButtons_data() {

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "GenerationRun.h"
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
-#include "PictureBox.h"
-#include "Settings.h"
-#include "TalvexFRM.h"
+#include "TalvexFRMTestAccess.h"
 #include "WindowTestKit.h"
+#include "engine/GenerationRun.h"
+#include "settings/Settings.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/PictureBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -317,7 +318,7 @@ void TestShutdown::bannerToggle() {
     for (int expected : {1635, 4485, 1635}) {
         window.TXT_OutPut->setPlainText(QStringLiteral("something"));
         QTest::mouseClick(window.Picture1, Qt::LeftButton);
-        QCOMPARE(window.outerHeightTwips(), expected);
+        QCOMPARE(TalvexFRMTestAccess::outerHeightTwips(window), expected);
         QVERIFY(window.TXT_OutPut->toPlainText().isEmpty());
     }
 }

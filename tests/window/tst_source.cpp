@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
-#include "Settings.h"
-#include "TalvexFRM.h"
 #include "WindowTestKit.h"
+#include "settings/Settings.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>

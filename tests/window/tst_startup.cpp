@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "GenerationRun.h"
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
-#include "Settings.h"
-#include "TalvexFRM.h"
-#include "UdpSink.h"
+#include "TalvexFRMTestAccess.h"
 #include "WindowTestKit.h"
+#include "engine/GenerationRun.h"
+#include "engine/UdpSink.h"
+#include "settings/Settings.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -108,7 +109,7 @@ std::unique_ptr<TalvexFRM> TestStartup::initialised(const QByteArray& ini) {
 void TestStartup::missingSettingsFile() {
     auto w = initialised();
     QCOMPARE(w->instanceSlot(), 1);
-    QCOMPARE(w->slotSection(), QStringLiteral("Source 1"));
+    QCOMPARE(TalvexFRMTestAccess::slotSection(*w), QStringLiteral("Source 1"));
     // Every key with its default, in the order the steps write them, and nothing else.
     QCOMPARE(m_dir->read(QStringLiteral("Talvex.ini")),
              QByteArray("[Source 1]\r\nMemory=1\r\nDelay=10\r\nLoop=0\r\nGenerationType=0\r\nSyslogFile=0\r\n"
@@ -320,7 +321,7 @@ void TestStartup::storedPosition() {
     QFETCH(bool, centred);
     QFETCH(QPoint, position);
     TalvexFRM reference;
-    reference.centreOnScreen();
+    TalvexFRMTestAccess::centreOnScreen(reference);
     m_dir->write(QStringLiteral("Talvex.ini"),
                  "[Source 1]\r\nDelay=5\r\nPositionX=" + x + "\r\nPositionY=" + y + "\r\n");
     TalvexFRM w;
@@ -407,7 +408,7 @@ void TestStartup::pressAgainKeepsTheSlot() {
     Settings::write(QStringLiteral("Source 1"), QStringLiteral("Delay"), QStringLiteral("30"));
     w->CMD_SRC1->click();
     QCOMPARE(w->instanceSlot(), 1);
-    QCOMPARE(w->slotSection(), QStringLiteral("Source 1"));
+    QCOMPARE(TalvexFRMTestAccess::slotSection(*w), QStringLiteral("Source 1"));
     QCOMPARE(w->TXT_delay1->text(), QStringLiteral("30"));
     QVERIFY(w->TXT_OutPut->toPlainText().isEmpty());
     QCOMPARE(key("Memory"), QStringLiteral("1"));
@@ -532,7 +533,7 @@ void TestStartup::limitOutcome() {
     QVERIFY(!w.isVisible());
     QCOMPARE(w.run()->quitRequest(), 1);
     QCOMPARE(w.instanceSlot(), 0);
-    QVERIFY(w.slotSection().isEmpty());
+    QVERIFY(TalvexFRMTestAccess::slotSection(w).isEmpty());
     QCOMPARE(m_dir->read(QStringLiteral("Talvex.ini")), ini);
 }
 

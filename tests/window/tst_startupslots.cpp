@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Settings.h"
 #include "TestWorkDir.h"
+#include "settings/Settings.h"
 
 #include <QProcess>
 #include <QSet>

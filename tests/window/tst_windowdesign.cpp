@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
-#include "TalvexFRM.h"
 #include "TestWorkDir.h"
+#include "WindowTestKit.h"
+#include "window/EchoPane.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -388,7 +390,7 @@ void TestWindowDesign::fieldsShowWholeValues() {
     QFETCH(int, language);
     QFETCH(QString, field);
     QFETCH(QString, value);
-    m_window->switchLanguage(language);
+    WindowTestKit::chooseLanguage(*m_window, language);
     QWidget* control = m_window->findChild<QWidget*>(field);
     QVERIFY(control);
     auto* combo = qobject_cast<QComboBox*>(control);
@@ -438,7 +440,7 @@ void TestWindowDesign::captionsFit_data() {
 void TestWindowDesign::captionsFit() {
     QFETCH(int, language);
     if (language >= 0)
-        m_window->switchLanguage(language);
+        WindowTestKit::chooseLanguage(*m_window, language);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 
@@ -577,7 +579,7 @@ void TestWindowDesign::outputPane() {
     auto* pane = find<QPlainTextEdit>("TXT_OutPut");
     QVERIFY(pane->isReadOnly());
     QVERIFY(!pane->isUndoRedoEnabled());
-    QCOMPARE(pane->maximumBlockCount(), TalvexFRM::EchoMaxLines + 1);
+    QCOMPARE(pane->maximumBlockCount(), EchoPane::MaxLines + 1);
     QVERIFY(pane->toPlainText().isEmpty());
 }
 

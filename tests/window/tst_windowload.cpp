@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FileListBox.h"
-#include "InstalledData.h"
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
-#include "TalvexFRM.h"
+#include "TalvexFRMTestAccess.h"
 #include "TestWorkDir.h"
+#include "desktop/InstalledData.h"
+#include "window/FileListBox.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QDesktopServices>
 #include <QPlainTextEdit>
@@ -74,7 +75,7 @@ void TestWindowLoad::captionAndState() {
     TalvexFRM window;
     QCOMPARE(window.windowTitle(), QStringLiteral("Talvex 1.2"));
     QCOMPARE(window.instanceSlot(), 0);
-    QVERIFY(window.slotSection().isEmpty());
+    QVERIFY(TalvexFRMTestAccess::slotSection(window).isEmpty());
     QVERIFY(!window.MMControl1->isPlayEnabled());
     QVERIFY(!window.MMControl1->isPauseEnabled());
     QVERIFY(!window.MMControl1->isStopEnabled());
@@ -124,7 +125,7 @@ void TestWindowLoad::centred() {
 
     // Again on demand, from elsewhere.
     window.move(0, 0);
-    window.centreOnScreen();
+    TalvexFRMTestAccess::centreOnScreen(window);
     QCOMPARE(window.frameGeometry().topLeft(), expected);
 }
 

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "GenerationRun.h"
-#include "MediaButtonBar.h"
-#include "MessageBox.h"
 #include "OddBytesSource.h"
-#include "PictureBox.h"
-#include "Settings.h"
-#include "TalvexFRM.h"
+#include "TalvexFRMTestAccess.h"
 #include "UdpReceiver.h"
 #include "WindowTestKit.h"
+#include "engine/GenerationRun.h"
+#include "settings/Settings.h"
+#include "window/EchoPane.h"
+#include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
+#include "window/PictureBox.h"
+#include "window/TalvexFRM.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -86,7 +88,7 @@ void TestWindowRun::udpRunBytesAndCompletion() {
     QCOMPARE(MessageBox::shown().first().text,
              QStringLiteral("La génération du fichier mix.txt est terminée.\r\n\r\n"));
     // The echo shows every line, the empty one included.
-    const QStringList echoed = window.echoText().split(QLatin1Char('\n'));
+    const QStringList echoed = TalvexFRMTestAccess::echoText(window).split(QLatin1Char('\n'));
     QVERIFY(echoed.contains(QString::fromLatin1(syslog37)));
     QVERIFY(echoed.contains(QStringLiteral("last without end")));
     // A line that is not UTF-8 shows as Windows-1252; only the display decodes it.
@@ -247,15 +249,15 @@ void TestWindowRun::bannerDuringRun() {
     showAndPlay(window);
     QTRY_COMPARE_WITH_TIMEOUT(window.LBL_LineCount->text(), QStringLiteral("Lignes: 1"), 5000);
     QTest::mouseClick(window.Picture1, Qt::LeftButton);
-    QVERIFY(window.echoText().isEmpty());
+    QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
     // The run went on appending to the emptied pane.
-    QCOMPARE(window.echoText(), QStringLiteral("b\nc\n"));
+    QCOMPARE(TalvexFRMTestAccess::echoText(window), QStringLiteral("b\nc\n"));
 }
 
 void TestWindowRun::echoKeepsCountingPastThePaneCap() {
     // More lines than the pane keeps: the count is whole, the pane holds the most recent ones.
-    const int lines = TalvexFRM::EchoMaxLines + 500;
+    const int lines = EchoPane::MaxLines + 500;
     QByteArray source;
     source.reserve(lines * 8);
     for (int i = 1; i <= lines; ++i)
@@ -268,10 +270,11 @@ void TestWindowRun::echoKeepsCountingPastThePaneCap() {
     showAndPlay(window);
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 120000);
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: %1").arg(lines));
-    const QStringList echoed = window.echoText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(echoed.size(), TalvexFRM::EchoMaxLines);
+    const QStringList echoed =
+        TalvexFRMTestAccess::echoText(window).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(echoed.size(), EchoPane::MaxLines);
     QCOMPARE(echoed.last(), QString::number(lines));
-    QCOMPARE(echoed.first(), QString::number(lines - TalvexFRM::EchoMaxLines + 1));
+    QCOMPARE(echoed.first(), QString::number(lines - EchoPane::MaxLines + 1));
 }
 
 QTEST_MAIN(TestWindowRun)

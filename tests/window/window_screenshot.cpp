@@ -3,7 +3,8 @@
 // look at whether every caption fits. Not a test: run it by hand, e.g. under xvfb-run.
 //   talvex_window_screenshot <output folder>
 
-#include "TalvexFRM.h"
+#include "WindowTestKit.h"
+#include "window/TalvexFRM.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,7 +29,7 @@ int main(int argc, char* argv[]) {
     window.show();
     QApplication::processEvents();
     const bool fr = window.grab().save(out + QStringLiteral("/screenshot-fr.png"));
-    window.PICT_UK_Click();
+    WindowTestKit::chooseLanguage(window, 1);
     QApplication::processEvents();
     const bool en = window.grab().save(out + QStringLiteral("/screenshot-en.png"));
     return fr && en ? 0 : 1;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Console.h"
+#include "platform/Console.h"
 
 #include <cerrno>
 #include <csignal>

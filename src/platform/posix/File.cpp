@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "File.h"
+#include "platform/File.h"
 
 #include <cerrno>
 #include <utility>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "FileSystem.h"
+#include "platform/FileSystem.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "MonotonicTimerFd.h"
+#include "platform/MonotonicTimerFd.h"
 
 #include <QSocketNotifier>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 
 #include <QSocketNotifier>
 
