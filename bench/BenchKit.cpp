@@ -168,8 +168,8 @@ void measureRate(RunHost& host, const QString& benchmark, qint64 lines) {
     udp.setRemotePort(receiver.port());
     udp.bind(0);
     GenerationRun run(&host, &udp);
-    run.setOutputChoice(1);
-    run.setLoopFlag(1);
+    run.setOutput(Output::Syslog);
+    run.setLoop(true);
     double end = 0;
     QObject::connect(&run, &GenerationRun::lineProduced, &run, [&](qint64 count) {
         if (count == lines) {

@@ -114,7 +114,7 @@ double randomCostPerLine(qint64 lines, qint64 draws, double* indexSeconds) {
     CheapHost host;
     UdpSink udp;
     GenerationRun run(&host, &udp);
-    run.setGenerationType(-1);
+    run.setGenerationOrder(GenerationOrder::Random);
     double firstLine = 0;
     double last = 0;
     QObject::connect(&run, &GenerationRun::lineProduced, &run, [&](qint64 count) {

@@ -35,8 +35,8 @@ struct LoopingWindowRun {
         udp.setRemoteHost(QStringLiteral("127.0.0.1"));
         udp.setRemotePort(receiver.port());
         udp.bind(0);
-        run.setOutputChoice(1);
-        run.setLoopFlag(1);
+        run.setOutput(Output::Syslog);
+        run.setLoop(true);
     }
 };
 

@@ -36,12 +36,12 @@ struct GenerationRun::Private {
     RunHost* host = nullptr;
     UdpSink* udp = nullptr;
 
-    int generationType = 0;
-    int outputChoice = 0;
-    int loopFlag = 0;
-    int pauseFlag = 0;
-    int stopRequest = 0;
-    int quitRequest = 0;
+    GenerationOrder order = GenerationOrder::Sequential;
+    Output outputTo = Output::File;
+    bool loop = false;
+    bool paused = false;
+    bool stopRequested = false;
+    bool quitRequested = false;
     qint64 lastLineIndex = 0;
     qint64 lineCounter = 0;
     double workingDelay = 0;
@@ -66,7 +66,7 @@ struct GenerationRun::Private {
     qint64 delayNs = 0;
 
     QString text(int n) const { return StringTable::lookup(n, host->languageOffset()); }
-    bool randomMode() const { return generationType != 0; }
+    bool randomMode() const { return order == GenerationOrder::Random; }
 
     void start(double delay);
     void freshStart(double delay);
@@ -89,7 +89,7 @@ struct GenerationRun::Private {
 
 void GenerationRun::Private::start(double delay) {
     // A stopped run has ended before Play is enabled again; a quitting program starts nothing.
-    if (running || quitRequest == 1)
+    if (running || quitRequested)
         return;
     running = true;
     // Lock what would change the run's inputs.
@@ -98,9 +98,9 @@ void GenerationRun::Private::start(double delay) {
     if (!running)
         return;
     // Play after a Stop during a pause ends here, through the stop branch, starting nothing.
-    if (pauseFlag == 1) {
-        pauseFlag = 0;
-        if (stopRequest == 1) {
+    if (paused) {
+        paused = false;
+        if (stopRequested) {
             waitEnded();
             return;
         }
@@ -111,7 +111,7 @@ void GenerationRun::Private::start(double delay) {
 
 void GenerationRun::Private::freshStart(double delay) {
     // A fresh run: no stop pending, an empty pane, the counter from 0, the delay taken now.
-    stopRequest = 0;
+    stopRequested = false;
     host->clearEcho();
     lineCounter = 0;
     workingDelay = delay;
@@ -120,7 +120,7 @@ void GenerationRun::Private::freshStart(double delay) {
     index.clear();
 
     // The output file, with the add-or-replace question when it exists.
-    if (outputChoice == 0 && !prepareOutput())
+    if (outputTo == Output::File && !prepareOutput())
         return;
     openSource();
 }
@@ -189,7 +189,7 @@ void GenerationRun::Private::cycle() {
         return;
     }
     // Read: sequential and not paused only (the line read before a pause waits for its turn).
-    if (!randomMode() && pauseFlag != 1) {
+    if (!randomMode() && !paused) {
         error = source.readLine(&currentLine);
         if (error.isError()) {
             fail(error);
@@ -267,13 +267,13 @@ void GenerationRun::Private::runBurst() {
 
 void GenerationRun::Private::waitEnded() {
     // Play after a Stop during a pause comes here with the stop request set.
-    if (stopRequest == 1) {
-        pauseFlag = 0;
+    if (stopRequested) {
+        paused = false;
         host->setRunButtons(true, false, false);
         finalReset();
         return;
     }
-    if (pauseFlag == 0 && !produce())
+    if (!paused && !produce())
         return;
     cycle();
 }
@@ -301,7 +301,7 @@ bool GenerationRun::Private::produce() {
     host->echoLine(currentLine);
     if (!running)
         return false;
-    const RunError error = outputChoice == 0 ? output.writeLine(currentLine) : udp->send(currentLine);
+    const RunError error = outputTo == Output::File ? output.writeLine(currentLine) : udp->send(currentLine);
     if (error.isError()) {
         fail(error);
         return false;
@@ -311,11 +311,11 @@ bool GenerationRun::Private::produce() {
 }
 
 void GenerationRun::Private::endOfSource(bool emptyPass) {
-    if (stopRequest == 1) {
+    if (stopRequested) {
         finalReset();
         return;
     }
-    if (loopFlag == 0) {
+    if (!loop) {
         const QString message =
             text(Str::GenerationOf) + sourceName + text(Str::GenerationDone) + QStringLiteral("\r\n\r\n");
         host->showInformation(text(Str::FileTitle), message);
@@ -341,8 +341,8 @@ void GenerationRun::Private::endOfSource(bool emptyPass) {
 
 void GenerationRun::Private::finalReset() {
     // Back to idle; the label keeps its last count.
-    stopRequest = 0;
-    pauseFlag = 0;
+    stopRequested = false;
+    paused = false;
     host->setRunButtons(true, false, false);
     lineCounter = 0;
     endRun();
@@ -395,44 +395,44 @@ QString GenerationRun::outputPath(const QString& sourceName) {
     return outputFolder() + QLatin1Char('/') + sourceName + QStringLiteral(".txt");
 }
 
-int GenerationRun::generationType() const {
-    return d->generationType;
+GenerationOrder GenerationRun::generationOrder() const {
+    return d->order;
 }
 
-void GenerationRun::setGenerationType(int type) {
-    d->generationType = type == 0 ? 0 : -1;
+void GenerationRun::setGenerationOrder(GenerationOrder order) {
+    d->order = order;
 }
 
-int GenerationRun::outputChoice() const {
-    return d->outputChoice;
+Output GenerationRun::output() const {
+    return d->outputTo;
 }
 
-void GenerationRun::setOutputChoice(int choice) {
-    d->outputChoice = choice == 0 ? 0 : 1;
+void GenerationRun::setOutput(Output output) {
+    d->outputTo = output;
 }
 
-int GenerationRun::loopFlag() const {
-    return d->loopFlag;
+bool GenerationRun::loops() const {
+    return d->loop;
 }
 
-void GenerationRun::setLoopFlag(int flag) {
-    d->loopFlag = flag == 1 ? 1 : 0;
+void GenerationRun::setLoop(bool on) {
+    d->loop = on;
 }
 
-int GenerationRun::pauseFlag() const {
-    return d->pauseFlag;
+bool GenerationRun::isPaused() const {
+    return d->paused;
 }
 
-void GenerationRun::setPauseFlag(int flag) {
-    d->pauseFlag = flag == 1 ? 1 : 0;
+void GenerationRun::setPaused(bool paused) {
+    d->paused = paused;
 }
 
-int GenerationRun::stopRequest() const {
-    return d->stopRequest;
+bool GenerationRun::stopRequested() const {
+    return d->stopRequested;
 }
 
-int GenerationRun::quitRequest() const {
-    return d->quitRequest;
+bool GenerationRun::quitRequested() const {
+    return d->quitRequested;
 }
 
 qint64 GenerationRun::lastLineIndex() const {
@@ -452,7 +452,7 @@ bool GenerationRun::isRunning() const {
 }
 
 void GenerationRun::play(const QString& sourceName, const QString& delayText) {
-    if (d->running || d->quitRequest == 1)
+    if (d->running || d->quitRequested)
         return; // the paths of a run going on stay as they are
     d->sourceName = sourceName;
     d->sourcePath = sourcePath(sourceName);
@@ -461,7 +461,7 @@ void GenerationRun::play(const QString& sourceName, const QString& delayText) {
 }
 
 void GenerationRun::playFile(const QString& sourcePath, const QString& outputPath, double delaySeconds) {
-    if (d->running || d->quitRequest == 1)
+    if (d->running || d->quitRequested)
         return;
     d->sourceName = QFileInfo(sourcePath).completeBaseName();
     d->sourcePath = sourcePath;
@@ -470,13 +470,13 @@ void GenerationRun::playFile(const QString& sourcePath, const QString& outputPat
 }
 
 void GenerationRun::pause() {
-    d->pauseFlag = d->pauseFlag == 0 ? 1 : 0;
+    d->paused = !d->paused;
     d->host->setRunButtons(false, true, true);
     d->host->setControlsEnabled(RunHost::FrmLecture | RunHost::FrmSyslog, false);
 }
 
 void GenerationRun::stop() {
-    d->stopRequest = 1;
+    d->stopRequested = true;
     d->host->setRunButtons(true, false, false);
     d->host->setControlsEnabled(RunHost::AllLocked, true);
     d->source.close();
@@ -488,7 +488,7 @@ void GenerationRun::stop() {
 }
 
 void GenerationRun::requestQuit() {
-    d->quitRequest = 1;
+    d->quitRequested = true;
     d->timer.stop();
     d->source.close();
     d->output.close();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/RunError.h"
+#include "settings/SettingValues.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -31,16 +32,16 @@ public:
     static QString outputPath(const QString& sourceName); // "Logs Générés/<name>.txt"
 
     // Window-wide run state.
-    int generationType() const; // 0 sequential, -1 random
-    void setGenerationType(int type);
-    int outputChoice() const; // 0 file, 1 UDP
-    void setOutputChoice(int choice);
-    int loopFlag() const;
-    void setLoopFlag(int flag);
-    int pauseFlag() const;
-    void setPauseFlag(int flag); // the initialisation resets it to 0
-    int stopRequest() const;
-    int quitRequest() const;
+    GenerationOrder generationOrder() const;
+    void setGenerationOrder(GenerationOrder order);
+    Output output() const;
+    void setOutput(Output output);
+    bool loops() const;
+    void setLoop(bool on);
+    bool isPaused() const;
+    void setPaused(bool paused); // the initialisation clears it
+    bool stopRequested() const;
+    bool quitRequested() const;
     qint64 lastLineIndex() const;
     void setLastLineIndex(qint64 index);
     qint64 lineCounter() const;

@@ -105,9 +105,9 @@ SendCommand::Status SendCommand::prepare() {
 SendCommand::Status SendCommand::run() {
     RandomFraction::setSeed(m_options.seed);
     m_run = std::make_unique<GenerationRun>(m_host.get(), &m_udp);
-    m_run->setGenerationType(m_options.random ? -1 : 0);
-    m_run->setOutputChoice(m_options.toFile() ? 0 : 1);
-    m_run->setLoopFlag(m_options.loop ? 1 : 0);
+    m_run->setGenerationOrder(m_options.random ? GenerationOrder::Random : GenerationOrder::Sequential);
+    m_run->setOutput(m_options.toFile() ? Output::File : Output::Syslog);
+    m_run->setLoop(m_options.loop);
     connect(m_run.get(), &GenerationRun::lineProduced, this, [this](qint64 count) { lineProduced(count); });
 
     QEventLoop loop;

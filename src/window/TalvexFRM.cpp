@@ -449,7 +449,7 @@ QString TalvexFRM::slotsUnavailableMessage(InstanceSlots::Refusal refusal, int l
 void TalvexFRM::settingsWriteFailed() {
     // Once per copy, and not while it closes: the values still apply in memory, the operator only
     // needs to know that they will not come back at the next start.
-    if (m_settingsNoticeGiven || m_terminated || !m_run || m_run->quitRequest() == 1)
+    if (m_settingsNoticeGiven || m_terminated || !m_run || m_run->quitRequested())
         return;
     m_settingsNoticeGiven = true;
     // From the event loop: the failed write may be the slot claim's, which holds the lock that

@@ -90,14 +90,14 @@ void TalvexFRM::CMD_Moins_Click() {
 void TalvexFRM::OPT_Sequentiel_Click() {
     writeSlotKey(m_slotSection, SettingKeys::GenerationType,
                  SettingValues::text(GenerationOrder::Sequential));
-    m_run->setGenerationType(0);
+    m_run->setGenerationOrder(GenerationOrder::Sequential);
     // The loop only makes sense in file order; its value is kept while it is hidden.
     CHK_Boucle->setVisible(true);
 }
 
 void TalvexFRM::OPT_Aleatoire_Click() {
     writeSlotKey(m_slotSection, SettingKeys::GenerationType, SettingValues::text(GenerationOrder::Random));
-    m_run->setGenerationType(-1);
+    m_run->setGenerationOrder(GenerationOrder::Random);
     CHK_Boucle->setVisible(false);
 }
 
@@ -107,7 +107,7 @@ void TalvexFRM::OPT_Fichier_Click() {
     TXT_HoteIP1->setEnabled(false);
     CMD_Quenby->setEnabled(false);
     writeSlotKey(m_slotSection, SettingKeys::SyslogFile, SettingValues::text(Output::File));
-    m_run->setOutputChoice(0);
+    m_run->setOutput(Output::File);
 }
 
 void TalvexFRM::OPT_Syslog_Click() {
@@ -116,5 +116,5 @@ void TalvexFRM::OPT_Syslog_Click() {
     TXT_HoteIP1->setEnabled(true);
     CMD_Quenby->setEnabled(true);
     writeSlotKey(m_slotSection, SettingKeys::SyslogFile, SettingValues::text(Output::Syslog));
-    m_run->setOutputChoice(1);
+    m_run->setOutput(Output::Syslog);
 }

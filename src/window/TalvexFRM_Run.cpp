@@ -50,5 +50,5 @@ void TalvexFRM::CHK_Boucle_Click() {
     // Only a copy that holds a slot has a section to write into.
     if (!m_slotSection.isEmpty())
         Settings::write(m_slotSection, SettingKeys::Loop, SettingValues::flagText(loop));
-    m_run->setLoopFlag(loop ? 1 : 0);
+    m_run->setLoop(loop);
 }

@@ -73,7 +73,7 @@ void TalvexFRM::CMD_SRC1_Click() {
     }
 
     // Start afresh: no pause, an empty pane and source list, the socket closed.
-    m_run->setPauseFlag(0);
+    m_run->setPaused(false);
     clearEcho();
     m_run->setLastLineIndex(0);
     Winsock1->close();
@@ -99,11 +99,11 @@ void TalvexFRM::CMD_SRC1_Click() {
 
     // The loop.
     if (!SettingValues::flag(Settings::read(m_slotSection, SettingKeys::Loop))) {
-        m_run->setLoopFlag(0);
+        m_run->setLoop(false);
         Settings::write(m_slotSection, SettingKeys::Loop, SettingValues::flagText(false));
         setLoopBox(false);
     } else {
-        m_run->setLoopFlag(1);
+        m_run->setLoop(true);
         FRM_Lecture->setTitle(lookup(Str::LoopCaption));
         setLoopBox(true);
     }
@@ -111,25 +111,25 @@ void TalvexFRM::CMD_SRC1_Click() {
     // Line order.
     if (SettingValues::generationOrder(Settings::read(m_slotSection, SettingKeys::GenerationType)) ==
         GenerationOrder::Sequential) {
-        m_run->setGenerationType(0);
+        m_run->setGenerationOrder(GenerationOrder::Sequential);
         Settings::write(m_slotSection, SettingKeys::GenerationType,
                         SettingValues::text(GenerationOrder::Sequential));
         selectOption(OPT_Sequentiel, &TalvexFRM::OPT_Sequentiel_Click);
         CHK_Boucle->setVisible(true);
     } else {
-        m_run->setGenerationType(-1);
+        m_run->setGenerationOrder(GenerationOrder::Random);
         selectOption(OPT_Aleatoire, &TalvexFRM::OPT_Aleatoire_Click);
         CHK_Boucle->setVisible(false);
     }
 
     // Kind of output.
     if (SettingValues::output(Settings::read(m_slotSection, SettingKeys::SyslogFile)) == Output::File) {
-        m_run->setOutputChoice(0);
+        m_run->setOutput(Output::File);
         Settings::write(m_slotSection, SettingKeys::SyslogFile, SettingValues::text(Output::File));
         selectOption(OPT_Fichier, &TalvexFRM::OPT_Fichier_Click);
     } else {
         selectOption(OPT_Syslog, &TalvexFRM::OPT_Syslog_Click);
-        m_run->setOutputChoice(1);
+        m_run->setOutput(Output::Syslog);
     }
 
     // The port. Stored ports above 32000 are not taken back, whatever the field itself accepts.
@@ -169,7 +169,7 @@ void TalvexFRM::CMD_SRC1_Click() {
 
     // Random order draws among the source's lines. A source that has gone or cannot be read
     // does not stop here: the list below still lets the operator choose another one.
-    if (m_run->generationType() == -1) {
+    if (m_run->generationOrder() == GenerationOrder::Random) {
         qint64 lines = 0;
         const RunError error = countLines(GenerationRun::sourcePath(Combo_SRC1->currentText()), &lines);
         if (!error.isError())

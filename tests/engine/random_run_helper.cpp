@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     host.answerYes = false;
     UdpSink udp;
     GenerationRun run(&host, &udp);
-    run.setGenerationType(-1);
+    run.setGenerationOrder(GenerationOrder::Random);
     QTextStream out(stdout);
     QObject::connect(&run, &GenerationRun::lineProduced, &run, [&](qint64 count, const QByteArray& line) {
         out << line.toHex() << '\n';

@@ -50,7 +50,7 @@ void TestRandomOrder::init() {
     m_host->answerYes = false;
     m_udp = std::make_unique<UdpSink>();
     m_run = std::make_unique<GenerationRun>(m_host.get(), m_udp.get());
-    m_run->setGenerationType(-1);
+    m_run->setGenerationOrder(GenerationOrder::Random);
 }
 
 void TestRandomOrder::cleanup() {

@@ -86,7 +86,7 @@ void TestRunControl::pauseAndResumeLosesNothing() {
     int echoedAtResume = -1;
     afterLine(run, 1, [&] {
         run.pause();
-        QCOMPARE(run.pauseFlag(), 1);
+        QCOMPARE(run.isPaused(), true);
         QCOMPARE(host.buttons(), QStringLiteral("011")); // nothing visible changes
     });
     // Half-way through the second paused wait, and then (resuming) two and a half waits in.
@@ -107,7 +107,7 @@ void TestRunControl::pauseAndResumeLosesNothing() {
     QCOMPARE(host.lineCountCaptions, (QStringList{"Lignes: 1", "Lignes: 2", "Lignes: 3"}));
     QCOMPARE(readFile(OutputPath), QByteArray("a\r\nb\r\nc\r\n"));
     QCOMPARE(host.boxesOfKind(QStringLiteral("information")).size(), 1);
-    QCOMPARE(run.pauseFlag(), 0);
+    QCOMPARE(run.isPaused(), false);
 }
 
 void TestRunControl::pauseDuringLastWaitEndsWithoutLastLine() {
@@ -119,7 +119,7 @@ void TestRunControl::pauseDuringLastWaitEndsWithoutLastLine() {
     QCOMPARE(readFile(OutputPath), QByteArray("a\r\nb\r\n"));
     QCOMPARE(host.boxesOfKind(QStringLiteral("information")).size(), 1);
     QCOMPARE(host.buttons(), QStringLiteral("100"));
-    QCOMPARE(run.pauseFlag(), 0); // the final reset clears it
+    QCOMPARE(run.isPaused(), false); // the final reset clears it
 }
 
 void TestRunControl::pauseTwiceWithinOneWaitChangesNothing() {
@@ -136,7 +136,7 @@ void TestRunControl::pauseTwiceWithinOneWaitChangesNothing() {
     QVERIFY(playAndWait(run, Source, Delay));
     QCOMPARE(echoedAfterOneWait, 2); // b came at the end of that same wait
     QCOMPARE(host.echo, (QList<QByteArray>{"a", "b", "c"}));
-    QCOMPARE(run.pauseFlag(), 0);
+    QCOMPARE(run.isPaused(), false);
 }
 
 void TestRunControl::stopDuringWait() {
@@ -155,7 +155,7 @@ void TestRunControl::stopDuringWait() {
     QCOMPARE(host.errorCount, 0);
     QCOMPARE(host.buttons(), QStringLiteral("100"));
     QCOMPARE(host.enabledControls, int(RunHost::AllLocked)); // idle after Stop: all usable
-    QCOMPARE(run.pauseFlag(), 0);
+    QCOMPARE(run.isPaused(), false);
 }
 
 void TestRunControl::stopDuringPauseThenPlay() {
@@ -166,8 +166,8 @@ void TestRunControl::stopDuringPauseThenPlay() {
         run, 1, [&] { run.stop(); }, DelayMs * 5 / 2);
     QVERIFY(playAndWait(run, Source, Delay));
     QCOMPARE(host.echo, QList<QByteArray>{"a"});
-    QCOMPARE(run.pauseFlag(), 1); // Stop leaves the pause flag
-    QCOMPARE(run.stopRequest(), 1);
+    QCOMPARE(run.isPaused(), true); // Stop leaves the pause flag
+    QCOMPARE(run.stopRequested(), true);
     QCOMPARE(host.buttons(), QStringLiteral("100"));
     QCOMPARE(host.enabledControls, int(RunHost::AllLocked));
 
@@ -179,8 +179,8 @@ void TestRunControl::stopDuringPauseThenPlay() {
                                       "setRunButtons(100)"}));
     QCOMPARE(host.buttons(), QStringLiteral("100"));
     QCOMPARE(host.enabledControls, 0);
-    QCOMPARE(run.pauseFlag(), 0);
-    QCOMPARE(run.stopRequest(), 0);
+    QCOMPARE(run.isPaused(), false);
+    QCOMPARE(run.stopRequested(), false);
     QCOMPARE(run.lineCounter(), qint64(0));
     QCOMPARE(host.echo, QList<QByteArray>{"a"}); // not emptied: no fresh start
     QTest::qWait(DelayMs * 2);
@@ -208,7 +208,7 @@ void TestRunControl::failureHaltsUntilStop() {
 
     // Pause while halted toggles the flag and nothing else.
     run.pause();
-    QCOMPARE(run.pauseFlag(), 1);
+    QCOMPARE(run.isPaused(), true);
     QCOMPARE(host.buttons(), QStringLiteral("011"));
     QCOMPARE(host.enabledControls, 0);
     QVERIFY(!run.isRunning());
@@ -218,7 +218,7 @@ void TestRunControl::failureHaltsUntilStop() {
     run.stop();
     QCOMPARE(host.buttons(), QStringLiteral("100"));
     QCOMPARE(host.enabledControls, int(RunHost::AllLocked));
-    QCOMPARE(run.pauseFlag(), 1); // as it was
+    QCOMPARE(run.isPaused(), true); // as it was
 
     // With the flag left at 1, the next press only clears it; the one after runs.
     QVERIFY(writeFile(SourcePath, "z\r\n"));
@@ -240,7 +240,7 @@ void TestRunControl::quitDuringWait() {
     });
     QVERIFY(playAndWait(run, Source, Delay));
     QVERIFY(!run.isRunning());
-    QCOMPARE(run.quitRequest(), 1);
+    QCOMPARE(run.quitRequested(), true);
     QTest::qWait(DelayMs * 3);
     QCOMPARE(host.calls.size(), callsAtQuit);
     QCOMPARE(host.echo, QList<QByteArray>{"a"});
@@ -294,18 +294,18 @@ void TestRunControl::noWaitEndsEarly() {
 }
 
 void TestRunControl::emptySourceLoops_data() {
-    QTest::addColumn<int>("generationType");
-    QTest::newRow("sequential") << 0;
-    QTest::newRow("random") << -1;
+    QTest::addColumn<GenerationOrder>("order");
+    QTest::newRow("sequential") << GenerationOrder::Sequential;
+    QTest::newRow("random") << GenerationOrder::Random;
 }
 
 void TestRunControl::emptySourceLoops() {
-    QFETCH(int, generationType);
+    QFETCH(GenerationOrder, order);
     GenerationRun& run = *m_run;
     FakeRunHost& host = *m_host;
     QVERIFY(writeFile(SourcePath, QByteArray()));
-    run.setLoopFlag(1);
-    run.setGenerationType(generationType);
+    run.setLoop(true);
+    run.setGenerationOrder(order);
     run.play(Source, QStringLiteral("0.01"));
     // The window stays live (this wait returns) and the run goes on.
     QTest::qWait(150);
@@ -327,7 +327,7 @@ void TestRunControl::emptySourceLoops() {
 void TestRunControl::zeroDelayLeavesRoomForStop() {
     // Without any wait the lines come in bursts; between two of them the event loop still runs
     // the other handlers, so a Stop from a timer ends an endless run, and its file is whole.
-    m_run->setLoopFlag(1);
+    m_run->setLoop(true);
     QTimer::singleShot(100, m_run.get(), [this] { m_run->stop(); });
     m_run->playFile(SourcePath, QStringLiteral("out.txt"), 0);
     QVERIFY(waitForEnd(*m_run, 10000));

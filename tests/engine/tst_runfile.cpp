@@ -93,8 +93,8 @@ void TestRunFile::threeLines() {
     QCOMPARE(host.restoreCount, 1);
     QCOMPARE(run.lineCounter(), qint64(0));
     QCOMPARE(host.lineCountCaption, label + "3");
-    QCOMPARE(run.stopRequest(), 0);
-    QCOMPARE(run.pauseFlag(), 0);
+    QCOMPARE(run.stopRequested(), false);
+    QCOMPARE(run.isPaused(), false);
     QCOMPARE(host.errorCount, 0);
     QVERIFY(!run.isRunning());
 
@@ -153,7 +153,7 @@ void TestRunFile::loopUntilStop() {
     FakeRunHost host;
     UdpSink udp;
     GenerationRun run(&host, &udp);
-    run.setLoopFlag(1);
+    run.setLoop(true);
     connect(&run, &GenerationRun::lineProduced, this, [&run](qint64 count) {
         if (count == 7)
             QTimer::singleShot(0, &run, [&run] { run.stop(); }); // Stop during the next wait
@@ -172,7 +172,7 @@ void TestRunFile::loopUntilStop() {
     QCOMPARE(host.enabledControls, int(RunHost::AllLocked));
     // Stop leaves the counter; the request stays until the next fresh start.
     QCOMPARE(run.lineCounter(), qint64(7));
-    QCOMPARE(run.stopRequest(), 1);
+    QCOMPARE(run.stopRequested(), true);
 
     QTest::qWait(50); // several delays: a stopped run never produces again
     QCOMPARE(host.echo.size(), 7);

@@ -45,7 +45,7 @@ void TestRunUdp::init() {
     m_udp = std::make_unique<UdpSink>();
     m_udp->setObjectName(QStringLiteral("Winsock1"));
     m_run = std::make_unique<GenerationRun>(m_host.get(), m_udp.get());
-    m_run->setOutputChoice(1);
+    m_run->setOutput(Output::Syslog);
 }
 
 void TestRunUdp::cleanup() {

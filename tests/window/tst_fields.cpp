@@ -300,17 +300,17 @@ void TestFields::lineOrder() {
     QTest::mouseClick(w.OPT_Aleatoire, Qt::LeftButton);
     QVERIFY(w.OPT_Aleatoire->isChecked());
     QCOMPARE(key("GenerationType"), QStringLiteral("-1"));
-    QCOMPARE(w.run()->generationType(), -1);
+    QCOMPARE(w.run()->generationOrder(), GenerationOrder::Random);
     QVERIFY(w.CHK_Boucle->isHidden());
     QVERIFY(w.CHK_Boucle->isChecked());
     QCOMPARE(key("Loop"), QStringLiteral("1"));
 
     QTest::mouseClick(w.OPT_Sequentiel, Qt::LeftButton);
     QCOMPARE(key("GenerationType"), QStringLiteral("0"));
-    QCOMPARE(w.run()->generationType(), 0);
+    QCOMPARE(w.run()->generationOrder(), GenerationOrder::Sequential);
     QVERIFY(!w.CHK_Boucle->isHidden());
     QVERIFY(w.CHK_Boucle->isChecked());
-    QCOMPARE(w.run()->loopFlag(), 1);
+    QCOMPARE(w.run()->loops(), true);
 }
 
 void TestFields::kindOfOutput() {
@@ -319,13 +319,13 @@ void TestFields::kindOfOutput() {
     QTest::mouseClick(w.OPT_Fichier, Qt::LeftButton);
     QVERIFY(w.OPT_Fichier->isChecked());
     QCOMPARE(key("SyslogFile"), QStringLiteral("0"));
-    QCOMPARE(w.run()->outputChoice(), 0);
+    QCOMPARE(w.run()->output(), Output::File);
     for (QWidget* c : destination)
         QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
 
     QTest::mouseClick(w.OPT_Syslog, Qt::LeftButton);
     QCOMPARE(key("SyslogFile"), QStringLiteral("1"));
-    QCOMPARE(w.run()->outputChoice(), 1);
+    QCOMPARE(w.run()->output(), Output::Syslog);
     for (QWidget* c : destination)
         QVERIFY2(c->isEnabled(), qPrintable(c->objectName()));
 }

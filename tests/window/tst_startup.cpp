@@ -144,9 +144,9 @@ void TestStartup::missingSettingsFile() {
                          w->CMD_LectureSRC1, w->CMD_Plus, w->CMD_Moins, w->TXT_delay1, w->FRM_Syslog,
                          w->TXT_Port1, w->TXT_HoteIP1, w->CMD_Quenby})
         QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
-    QCOMPARE(w->run()->generationType(), 0);
-    QCOMPARE(w->run()->outputChoice(), 0);
-    QCOMPARE(w->run()->loopFlag(), 0);
+    QCOMPARE(w->run()->generationOrder(), GenerationOrder::Sequential);
+    QCOMPARE(w->run()->output(), Output::File);
+    QCOMPARE(w->run()->loops(), false);
     QCOMPARE(w->Winsock1->remoteHost(), QStringLiteral("127.0.0.1"));
     QCOMPARE(w->Winsock1->remotePort(), 514);
     QVERIFY(w->Winsock1->localPort() != 0);
@@ -225,8 +225,8 @@ void TestStartup::storedLoopAndOrder() {
     QCOMPARE(w->FRM_Lecture->title(), caption);
     QCOMPARE(w->OPT_Aleatoire->isChecked(), typeKey == QStringLiteral("-1"));
     QCOMPARE(w->OPT_Sequentiel->isChecked(), typeKey == QStringLiteral("0"));
-    QCOMPARE(w->run()->loopFlag(), checked ? 1 : 0);
-    QCOMPARE(w->run()->generationType(), typeKey.toInt());
+    QCOMPARE(w->run()->loops(), checked);
+    QCOMPARE(w->run()->generationOrder() == GenerationOrder::Random, typeKey == QStringLiteral("-1"));
 }
 
 void TestStartup::storedOutput_data() {
@@ -246,7 +246,7 @@ void TestStartup::storedOutput() {
     QCOMPARE(key("SyslogFile"), QString::number(choice));
     QCOMPARE(w->OPT_Syslog->isChecked(), choice == 1);
     QCOMPARE(w->OPT_Fichier->isChecked(), choice == 0);
-    QCOMPARE(w->run()->outputChoice(), choice);
+    QCOMPARE(w->run()->output(), choice == 1 ? Output::Syslog : Output::File);
     // The syslog frame follows the option even before a source unlocks the rest.
     for (QWidget* c : QList<QWidget*>{w->FRM_Syslog, w->TXT_Port1, w->TXT_HoteIP1, w->CMD_Quenby})
         QCOMPARE(c->isEnabled(), choice == 1);
@@ -430,9 +430,9 @@ void TestStartup::pressAgainStoresSelectedOptions() {
     QCOMPARE(key("GenerationType"), QStringLiteral("-1"));
     QCOMPARE(key("SyslogFile"), QStringLiteral("1"));
     QVERIFY(m_dir->read(QStringLiteral("Talvex.ini")).contains("HostIP=127.0.0.1\r\n"));
-    QCOMPARE(w->run()->generationType(), -1);
-    QCOMPARE(w->run()->outputChoice(), 1);
-    QCOMPARE(w->run()->loopFlag(), 1);
+    QCOMPARE(w->run()->generationOrder(), GenerationOrder::Random);
+    QCOMPARE(w->run()->output(), Output::Syslog);
+    QCOMPARE(w->run()->loops(), true);
 }
 
 void TestStartup::randomModeCountsLines_data() {
@@ -531,7 +531,7 @@ void TestStartup::limitOutcome() {
     QCOMPARE(box.icon, MessageBox::Icon::Warning);
     QCOMPARE(box.buttons, MessageBox::Buttons::Ok);
     QVERIFY(!w.isVisible());
-    QCOMPARE(w.run()->quitRequest(), 1);
+    QCOMPARE(w.run()->quitRequested(), true);
     QCOMPARE(w.instanceSlot(), 0);
     QVERIFY(TalvexFRMTestAccess::slotSection(w).isEmpty());
     QCOMPARE(m_dir->read(QStringLiteral("Talvex.ini")), ini);
@@ -592,7 +592,7 @@ void TestStartup::slotsUnavailable() {
     QCOMPARE(box.buttons, MessageBox::Buttons::Ok);
     // Not the limit: the window stays as it was, without a slot, and nothing is written.
     QVERIFY(w.isVisible());
-    QCOMPARE(w.run()->quitRequest(), 0);
+    QCOMPARE(w.run()->quitRequested(), false);
     QCOMPARE(w.instanceSlot(), 0);
     QVERIFY(w.CMD_SRC1->isEnabled());
     QCOMPARE(w.Combo_SRC1->currentText(), choice);

@@ -148,7 +148,7 @@ void TestWindowRun::runLocksAndStates() {
 
     // Paused: nothing is produced while the flag is up.
     mediaButton(window, "Pause")->click();
-    QCOMPARE(window.run()->pauseFlag(), 1);
+    QCOMPARE(window.run()->isPaused(), true);
     QTest::qWait(60); // a line due within the pause's first wait may still have been produced
     const qint64 paused = window.run()->lineCounter();
     QTest::qWait(200);
@@ -180,12 +180,12 @@ void TestWindowRun::stopDuringPauseThenPlay() {
     showAndPlay(window);
     mediaButton(window, "Pause")->click();
     mediaButton(window, "Stop")->click();
-    QCOMPARE(window.run()->pauseFlag(), 1);
+    QCOMPARE(window.run()->isPaused(), true);
 
     // This press starts nothing and leaves the locks on.
     mediaButton(window, "Play")->click();
     QVERIFY(!window.run()->isRunning());
-    QCOMPARE(window.run()->pauseFlag(), 0);
+    QCOMPARE(window.run()->isPaused(), false);
     QVERIFY(mediaButton(window, "Play")->isEnabled());
     QVERIFY(lockedForRun(window));
     QTest::qWait(150);
