@@ -3,7 +3,9 @@
 
 #include "engine/GenerationRun.h"
 #include "engine/RandomFraction.h"
+#include "settings/InstanceSlots.h"
 #include "settings/Settings.h"
+#include "settings/SlotRules.h"
 #include "settings/SlotSettings.h"
 
 #include <QCommandLineParser>
@@ -13,9 +15,6 @@
 #include <cmath>
 
 namespace {
-
-constexpr int DefaultPort = 514;
-constexpr int SlotCount = 20;
 
 // A number of seconds: digits with an optional fraction, finite, not negative.
 bool parseSeconds(const QString& text, double* seconds) {
@@ -82,7 +81,7 @@ bool SendOptions::parseDestination(const QString& text, QString* host, int* port
         *error = QStringLiteral("no host in \"%1\"").arg(text);
         return false;
     }
-    int value = DefaultPort;
+    int value = SlotRules::DefaultPort;
     if (!p.isEmpty()) {
         bool ok = false;
         value = p.toInt(&ok, 10);
@@ -176,9 +175,9 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
     if (parser.isSet(slot)) {
         bool ok = false;
         o.slot = parser.value(slot).toInt(&ok, 10);
-        if (!ok || o.slot < 1 || o.slot > SlotCount)
+        if (!ok || o.slot < 1 || o.slot > InstanceSlots::Capacity)
             return fail(QStringLiteral("--slot takes a number from 1 to %1 (got \"%2\")")
-                            .arg(SlotCount)
+                            .arg(InstanceSlots::Capacity)
                             .arg(parser.value(slot)));
         if (!QFileInfo(Settings::path()).isFile())
             return fail(QStringLiteral("--slot %1: no %2 in the current directory")

@@ -5,24 +5,12 @@
 
 namespace SlotRules {
 
-bool delayAccepted(double seconds) {
-    return seconds > DelayAbove && seconds < DelayBelow;
-}
-
-QString delayReplacementText() {
-    return NumberToText(DelayReplacement);
+QString FieldRange::replacementText() const {
+    return NumberToText(replacement);
 }
 
 QString steppedDelay(const QString& text, int direction) {
     return NumberToText(DecimalSum(TextToNumber(text), direction < 0 ? -DelayStep : DelayStep));
-}
-
-bool portAccepted(double port) {
-    return port > PortAbove && port < PortBelow;
-}
-
-QString portReplacementText() {
-    return QString::number(DefaultPort);
 }
 
 bool storedPortUsable(double port) {

@@ -8,14 +8,21 @@
 // apply them from here.
 namespace SlotRules {
 
-// The delay field takes any number above 0 and below 7201 seconds, fractions included; anything
+// A parameter field's range: the field takes a number strictly between the two bounds and
+// replaces anything else by the replacement.
+struct FieldRange {
+    double above;
+    double below;
+    double replacement;
+
+    constexpr bool accepts(double value) const { return value > above && value < below; }
+    // The text the field takes in place of a rejected value.
+    QString replacementText() const;
+};
+
+// The delay field takes any number of seconds above 0 and below 7201, fractions included; anything
 // else is replaced by 10.
-inline constexpr double DelayAbove = 0;
-inline constexpr double DelayBelow = 7201;
-inline constexpr double DelayReplacement = 10;
-bool delayAccepted(double seconds);
-// The text the delay field takes in place of a rejected value.
-QString delayReplacementText();
+inline constexpr FieldRange DelayRange{0, 7201, 10};
 
 // The step of the plus and minus buttons. The sum is the decimal one, so 2.3 steps down to 1.3,
 // and it has no bounds of its own: the field's check decides about the result.
@@ -25,11 +32,8 @@ inline constexpr double DelayStep = 1;
 QString steppedDelay(const QString& text, int direction);
 
 // The port field takes 1 to 65534; anything else is replaced by 514.
-inline constexpr double PortAbove = 0;
-inline constexpr double PortBelow = 65535;
 inline constexpr int DefaultPort = 514;
-bool portAccepted(double port);
-QString portReplacementText();
+inline constexpr FieldRange PortRange{0, 65535, DefaultPort};
 
 // A stored port above 32000, or 0 or less, is not taken back: the slot starts with 514.
 inline constexpr double MaxStoredPort = 32000;

@@ -19,7 +19,7 @@ SlotSettings SlotSettings::read(int slot) {
 
     SlotSettings s;
     const double delay = number(SettingKeys::Delay);
-    s.delay = SlotRules::delayAccepted(delay) ? delay : SlotRules::DelayReplacement;
+    s.delay = SlotRules::DelayRange.accepts(delay) ? delay : SlotRules::DelayRange.replacement;
     s.loop = SettingValues::flag(Settings::read(name, SettingKeys::Loop));
     s.order = SettingValues::generationOrder(Settings::read(name, SettingKeys::GenerationType));
     s.output = SettingValues::output(Settings::read(name, SettingKeys::SyslogFile));

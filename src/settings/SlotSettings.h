@@ -10,8 +10,8 @@
 // initialisation applies to them (a missing or unusable value gives its default), without
 // claiming the slot and without writing anything back.
 struct SlotSettings {
-    double delay = SlotRules::DelayReplacement; // seconds, above 0 and below 7201
-    bool loop = false;                          // start again at the end of the source
+    double delay = SlotRules::DelayRange.replacement; // seconds, above 0 and below 7201
+    bool loop = false;                                // start again at the end of the source
     GenerationOrder order = GenerationOrder::Sequential;
     Output output = Output::File;
     int port = SlotRules::DefaultPort;

@@ -54,20 +54,21 @@ void TalvexFRM::setupFields() {
 }
 
 void TalvexFRM::TXT_delay1_Change() {
-    if (!SlotRules::delayAccepted(TextToNumber(TXT_delay1->text()))) {
+    if (!SlotRules::DelayRange.accepts(TextToNumber(TXT_delay1->text()))) {
         MessageBox::show(this, MessageBox::Icon::Information, lookup(Str::Information),
                          lookup(Str::DelayRange), MessageBox::Buttons::Ok);
-        TXT_delay1->setText(SlotRules::delayReplacementText()); // runs this handler again, which stores it
+        TXT_delay1->setText(
+            SlotRules::DelayRange.replacementText()); // runs this handler again, which stores it
     }
     // Read again: after a rejection the field holds the replacement.
     writeSlotKey(m_slotSection, SettingKeys::Delay, NumberToText(TextToNumber(TXT_delay1->text())));
 }
 
 void TalvexFRM::TXT_Port1_Change() {
-    if (!SlotRules::portAccepted(TextToNumber(TXT_Port1->text()))) {
+    if (!SlotRules::PortRange.accepts(TextToNumber(TXT_Port1->text()))) {
         MessageBox::show(this, MessageBox::Icon::Information, lookup(Str::Information),
                          lookup(Str::PortRange), MessageBox::Buttons::Ok);
-        TXT_Port1->setText(SlotRules::portReplacementText());
+        TXT_Port1->setText(SlotRules::PortRange.replacementText());
     }
     writeSlotKey(m_slotSection, SettingKeys::Port, NumberToText(TextToNumber(TXT_Port1->text())));
 }

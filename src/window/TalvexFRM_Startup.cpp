@@ -136,7 +136,7 @@ void TalvexFRM::CMD_SRC1_Click() {
     double port = TextToNumber(Settings::read(m_slotSection, SettingKeys::Port));
     if (!SlotRules::storedPortUsable(port)) {
         port = SlotRules::DefaultPort;
-        Settings::write(m_slotSection, SettingKeys::Port, SlotRules::portReplacementText());
+        Settings::write(m_slotSection, SettingKeys::Port, SlotRules::PortRange.replacementText());
     }
     setFieldText(TXT_Port1, NumberToText(port));
 

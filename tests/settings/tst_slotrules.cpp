@@ -41,7 +41,7 @@ void TestSlotRules::delay_data() {
 void TestSlotRules::delay() {
     QFETCH(double, seconds);
     QFETCH(bool, accepted);
-    QCOMPARE(SlotRules::delayAccepted(seconds), accepted);
+    QCOMPARE(SlotRules::DelayRange.accepts(seconds), accepted);
 }
 
 void TestSlotRules::step_data() {
@@ -84,7 +84,7 @@ void TestSlotRules::port_data() {
 void TestSlotRules::port() {
     QFETCH(double, port);
     QFETCH(bool, accepted);
-    QCOMPARE(SlotRules::portAccepted(port), accepted);
+    QCOMPARE(SlotRules::PortRange.accepts(port), accepted);
 }
 
 void TestSlotRules::storedPort_data() {
@@ -132,10 +132,10 @@ void TestSlotRules::host() {
 
 void TestSlotRules::replacements() {
     // A replacement must itself pass the check it stands in for, or a field would loop on it.
-    QCOMPARE(SlotRules::delayReplacementText(), QStringLiteral("10"));
-    QVERIFY(SlotRules::delayAccepted(SlotRules::DelayReplacement));
-    QCOMPARE(SlotRules::portReplacementText(), QStringLiteral("514"));
-    QVERIFY(SlotRules::portAccepted(SlotRules::DefaultPort));
+    QCOMPARE(SlotRules::DelayRange.replacementText(), QStringLiteral("10"));
+    QVERIFY(SlotRules::DelayRange.accepts(SlotRules::DelayRange.replacement));
+    QCOMPARE(SlotRules::PortRange.replacementText(), QStringLiteral("514"));
+    QVERIFY(SlotRules::PortRange.accepts(SlotRules::DefaultPort));
     QVERIFY(SlotRules::storedPortUsable(SlotRules::DefaultPort));
     QCOMPARE(SlotRules::defaultHost(), QStringLiteral("127.0.0.1"));
     QVERIFY(SlotRules::hostUsable(SlotRules::defaultHost()));
