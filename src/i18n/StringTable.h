@@ -4,40 +4,40 @@
 #include <QString>
 
 // The string numbers of the table: n gives the French text 100 + n and the English one 101 + n.
+// Beside each, its French text / its English text (one text when both are the same).
 namespace Str {
-constexpr int SourceButton = 1;      // "&Logs Source" / "Source &Logs"
-constexpr int SourceFrame = 3;       // "Source"
-constexpr int WritingFrame = 5;      // "Ecriture" / "Writing"
-constexpr int SyslogFrame = 7;       // "Syslog"
-constexpr int Lines = 9;             // "Lignes" / "Lines"
-constexpr int Sequential = 11;       // "Séquentielle" / "Sequential"
-constexpr int Random = 13;           // "Aléatoire" / "Random"
-constexpr int Loop = 15;             // "Infinie" / "Loop"
-constexpr int DelayLabel = 17;       // "Délai écriture" / "Write Delay"
-constexpr int FileOption = 19;       // "Fichier" / "File"
-constexpr int PortLabel = 21;        // "Port UDP" / "UDP Port"
-constexpr int HostLabel = 23;        // "Dest IP" / "IP Dest"
-constexpr int QuitButton = 25;       // "&Quitter" / "Exit"
-constexpr int ReadSourceButton = 27; // "&Lecture Source" / "Src &Reading"
-constexpr int CompanionButton = 29;  // "&Quenby"
-constexpr int HelpHint = 31;         // "F1; Aide" / "F1: Help"
-constexpr int OutputFrame = 33;      // "Sortie" / "Std Out"
-constexpr int Choose = 35;           // "Votre Choix..." / "Your Choice..."
-constexpr int UnknownError = 37;     // "Erreur Inconnue" / "Unknown Error"
-constexpr int LoopCaption = 39;      // "Ecriture (en boucle)" / "Writing (Loop)"
-constexpr int FileBefore = 41;       // "Le fichier " / "File "
-constexpr int FileExists = 43;       // ".txt existe." / ".txt exists."
-constexpr int AddOrReplace =
-    45;                       // "Voulez vous ajouter des logs (Oui). ..." / "Do you want add Logs (Yes). ..."
-constexpr int FileTitle = 47; // "Fichier" / "File"
-constexpr int GenerationOf = 49;   // "La génération du fichier " / "The file generation of "
-constexpr int GenerationDone = 51; // ".txt est terminée." / ".txt is done."
-constexpr int DelayRange = 53; // "La valeur du délai d'écriture doit être ..." / "Writing delay value ..."
-constexpr int Information = 55; // "Information"
-constexpr int PortRange = 57;   // "La valeur du port UDP doit être ..." / "UDP Port value ..."
-constexpr int Already = 59;     // "Il y a déjà " / "Already "
-constexpr int InMemory = 61;    // "Talvex en mémoire. ..." / "Talvex running in memory. ..."
-constexpr int LimitTitle = 63;  // "Seuil Maximum" / "Trigger"
+constexpr int SourceButton = 1;      // &Logs Source / Source &Logs
+constexpr int SourceFrame = 3;       // Source
+constexpr int WritingFrame = 5;      // Ecriture / Writing
+constexpr int SyslogFrame = 7;       // Syslog
+constexpr int Lines = 9;             // Lignes / Lines
+constexpr int Sequential = 11;       // Séquentielle / Sequential
+constexpr int Random = 13;           // Aléatoire / Random
+constexpr int Loop = 15;             // Infinie / Loop
+constexpr int DelayLabel = 17;       // Délai écriture / Write Delay
+constexpr int FileOption = 19;       // Fichier / File
+constexpr int PortLabel = 21;        // Port UDP / UDP Port
+constexpr int HostLabel = 23;        // Dest IP / IP Dest
+constexpr int QuitButton = 25;       // &Quitter / Exit
+constexpr int ReadSourceButton = 27; // &Lecture Source / Src &Reading
+constexpr int CompanionButton = 29;  // &Quenby
+constexpr int HelpHint = 31;         // F1; Aide / F1: Help
+constexpr int OutputFrame = 33;      // Sortie / Std Out
+constexpr int Choose = 35;           // Votre Choix... / Your Choice...
+constexpr int UnknownError = 37;     // Erreur Inconnue / Unknown Error
+constexpr int LoopCaption = 39;      // Ecriture (en boucle) / Writing (Loop)
+constexpr int FileBefore = 41;       // Le fichier / File
+constexpr int FileExists = 43;       // .txt existe. / .txt exists.
+constexpr int AddOrReplace = 45;     // Voulez vous ajouter des logs (Oui). ... / Do you want add Logs ...
+constexpr int FileTitle = 47;        // Fichier / File
+constexpr int GenerationOf = 49;     // La génération du fichier / The file generation of
+constexpr int GenerationDone = 51;   // .txt est terminée. / .txt is done.
+constexpr int DelayRange = 53;  // La valeur du délai d'écriture doit être ... / Writing delay value ...
+constexpr int Information = 55; // Information
+constexpr int PortRange = 57;   // La valeur du port UDP doit être ... / UDP Port value ...
+constexpr int Already = 59;     // Il y a déjà / Already
+constexpr int InMemory = 61;    // Talvex en mémoire. ... / Talvex running in memory. ...
+constexpr int LimitTitle = 63;  // Seuil Maximum / Trigger
 } // namespace Str
 
 // The 64 interface texts, ids 101..164: French on the odd id, English on the next even id.

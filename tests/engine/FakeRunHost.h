@@ -20,42 +20,49 @@ public:
         QString text;
     };
 
-    int language = 0;
-    bool answerYes = true;
+    // Every call, by name, in order.
+    QStringList calls;
 
-    // What the window would show. The design state: buttons idle, every run control usable.
+    int language = 0;
+    int languageOffset() const override { return language; }
+
+    // The buttons and the run's controls, in the design state: buttons idle, every control usable.
     bool playEnabled = true;
     bool pauseEnabled = false;
     bool stopEnabled = false;
+    void setRunButtons(bool play, bool pause, bool stop) override;
+    // The buttons as "play pause stop" flags, e.g. "100" for idle, "011" for running.
+    QString buttons() const;
     int enabledControls = AllLocked;
+    void setControlsEnabled(int controls, bool enabled) override;
+    bool controlEnabled(Control c) const { return (enabledControls & c) != 0; }
+
+    // The pane and the count above it. onEcho runs inside echoLine, as a modal box would let
+    // nothing else run.
     QList<QByteArray> echo;
+    int clearCount = 0;
+    std::function<void()> onEcho;
+    void clearEcho() override;
+    void echoLine(const QByteArray& line) override;
     QString lineCountCaption;
     QStringList lineCountCaptions;
+    void setLineCountCaption(const QString& caption) override;
+
+    // The error display.
     QString errorCaption;
     QString titleCaption;
     int errorCount = 0;
-    QList<Box> boxes;
-    int restoreCount = 0;
-    int clearCount = 0;
-    QStringList calls;
-
-    // Optional hooks run inside the call (as a modal box would let nothing else run).
-    std::function<void()> onEcho;
-    std::function<void()> onInformation;
-
-    int languageOffset() const override { return language; }
-    void setRunButtons(bool play, bool pause, bool stop) override;
-    void setControlsEnabled(int controls, bool enabled) override;
-    void clearEcho() override;
-    void echoLine(const QByteArray& line) override;
-    void setLineCountCaption(const QString& caption) override;
     void showError(const QString& errorCaption, const QString& titleCaption) override;
+
+    // The message boxes, oldest first; a question gets answerYes, and onInformation runs inside
+    // the information box.
+    bool answerYes = true;
+    QList<Box> boxes;
+    std::function<void()> onInformation;
     bool askYesNo(const QString& title, const QString& text) override;
     void showInformation(const QString& title, const QString& text) override;
-    void restoreNormalWindow() override;
-
-    bool controlEnabled(Control c) const { return (enabledControls & c) != 0; }
-    // The buttons as "play pause stop" flags, e.g. "100" for idle, "011" for running.
-    QString buttons() const;
     QList<Box> boxesOfKind(const QString& kind) const;
+
+    int restoreCount = 0;
+    void restoreNormalWindow() override;
 };
