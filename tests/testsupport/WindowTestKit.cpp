@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -55,6 +58,22 @@ void activate(TalvexFRM& w) {
 
 void chooseLanguage(TalvexFRM& w, int languageOffset) {
     QTest::mouseClick(languageOffset == 1 ? w.PICT_UK : w.PICT_FR, Qt::LeftButton);
+}
+
+QString shownText(const QWidget* w) {
+    if (auto* box = qobject_cast<const QGroupBox*>(w))
+        return box->title();
+    if (auto* button = qobject_cast<const QAbstractButton*>(w))
+        return button->text();
+    if (auto* label = qobject_cast<const QLabel*>(w))
+        return label->text();
+    if (auto* edit = qobject_cast<const QLineEdit*>(w))
+        return edit->text();
+    if (auto* combo = qobject_cast<const QComboBox*>(w))
+        return combo->currentText();
+    if (auto* pane = qobject_cast<const QPlainTextEdit*>(w))
+        return pane->toPlainText();
+    return QString();
 }
 
 } // namespace WindowTestKit

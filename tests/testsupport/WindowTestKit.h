@@ -43,6 +43,10 @@ void activate(TalvexFRM& w);
 // Clicks the French flag (languageOffset 0) or the English one (1).
 void chooseLanguage(TalvexFRM& w, int languageOffset);
 
+// What a control shows as its text: a frame's title, a button's or label's caption, a field's
+// or the source box's text, the echo pane's lines; null for any other widget.
+QString shownText(const QWidget* w);
+
 inline QAbstractButton* mediaButton(const TalvexFRM& w, const char* name) {
     return w.MMControl1->findChild<QAbstractButton*>(QString::fromLatin1(name));
 }
