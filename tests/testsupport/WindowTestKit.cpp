@@ -40,6 +40,20 @@ QStringList boxTexts() {
     return texts;
 }
 
+QString boxSummary(const MessageBox::Record& box) {
+    return QStringLiteral("icon %1, buttons %2: %3: %4")
+        .arg(int(box.icon))
+        .arg(int(box.buttons))
+        .arg(box.title, box.text);
+}
+
+QStringList boxSummaries() {
+    QStringList summaries;
+    for (const MessageBox::Record& r : MessageBox::shown())
+        summaries << boxSummary(r);
+    return summaries;
+}
+
 void initialise(TalvexFRM& w) {
     QTest::mouseClick(w.CMD_SRC1, Qt::LeftButton);
 }

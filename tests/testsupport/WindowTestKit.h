@@ -4,6 +4,7 @@
 #include "TestWorkDir.h"
 #include "engine/GenerationRun.h"
 #include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
 #include "window/TalvexFRM.h"
 
 #include <QAbstractButton>
@@ -33,6 +34,10 @@ void resetMessageBoxes();
 QString key(const char* name, int slot = 1);
 // The texts of the message boxes shown so far, oldest first.
 QStringList boxTexts();
+// A box as one line (icon, buttons, title, text), and every box shown so far as such lines,
+// oldest first: compared whole, a difference in any part shows in the failure message.
+QString boxSummary(const MessageBox::Record& box);
+QStringList boxSummaries();
 
 // Clicks the button that takes a slot, as a user starts a session.
 void initialise(TalvexFRM& w);
