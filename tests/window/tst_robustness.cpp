@@ -25,12 +25,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QStringConverter>
 #include <QUdpSocket>
 #include <QtTest>
 
 #include <memory>
 
 using namespace WindowTestKit;
+
+Q_DECLARE_METATYPE(QStringConverter::Encoding)
 
 // Bad inputs in the real window: the settings file, the source folder and files, the output
 // folder and file, the destination host and port, and lines at the size limit of a datagram.
@@ -75,10 +78,15 @@ private:
     QByteArray output(const QString& name) const {
         return m_dir->read(QStringLiteral("Logs Générés/") + name + QStringLiteral(".txt"));
     }
+    // Slot 1's keys for a fast run of `source` as datagrams, without their section line.
+    static QByteArray udpKeys(quint16 port, const QByteArray& host = "127.0.0.1",
+                              const QByteArray& source = "web") {
+        return "Delay=0.01\r\nSyslogFile=1\r\nHostIP=" + host +
+               "\r\nUDP_Port_Syslog=" + QByteArray::number(port) + "\r\nSourceFile=" + source + "\r\n";
+    }
     static QByteArray udpIni(quint16 port, const QByteArray& host = "127.0.0.1",
                              const QByteArray& source = "web") {
-        return "[Source 1]\r\nDelay=0.01\r\nSyslogFile=1\r\nHostIP=" + host +
-               "\r\nUDP_Port_Syslog=" + QByteArray::number(port) + "\r\nSourceFile=" + source + "\r\n";
+        return "[Source 1]\r\n" + udpKeys(port, host, source);
     }
     static void play(TalvexFRM& w) {
         QVERIFY(mediaButton(w, "Play")->isEnabled());
@@ -122,69 +130,92 @@ void TestRobustness::cleanup() {
 // ---- Talvex.ini -------------------------------------------------------------------------------
 
 void TestRobustness::settingsFile_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("read-only") << "read-only";
-    QTest::newRow("mode 000") << "mode 000";
-    QTest::newRow("a folder named Talvex.ini") << "folder";
-    QTest::newRow("binary garbage") << "garbage";
-    QTest::newRow("10 MB") << "large";
-    QTest::newRow("UTF-8 byte-order mark") << "bom";
-    QTest::newRow("NUL bytes") << "nul";
-    QTest::newRow("UTF-16 little-endian") << "utf16le";
-    QTest::newRow("UTF-16 big-endian") << "utf16be";
+    // The file is `head`, slot 1's keys for the run, then `tail`, in `encoding`; `kept` are the
+    // bytes that every later write must leave in place at its start, and `alsoKept` a piece it
+    // must still hold.
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QByteArray>("tail");
+    QTest::addColumn<QStringConverter::Encoding>("encoding");
+    QTest::addColumn<int>("mode"); // given to the file for the test, -1 for none
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<QByteArray>("kept");
+    QTest::addColumn<QByteArray>("alsoKept");
+    const QByteArray section = "[Source 1]\r\n";
+    const QByteArray french = "[Settings]\r\nLanguage=1\r\n" + section;
+    const QByteArray english = "[Settings]\r\nLanguage=2\r\n" + section;
+    const auto utf8 = QStringConverter::Utf8;
+    QTest::newRow("read-only") << french << QByteArray() << utf8 << 0444 << false << true << false
+                               << QByteArray() << QByteArray();
+    QTest::newRow("mode 000") << french << QByteArray() << utf8 << 0 << false << false << false
+                              << QByteArray() << QByteArray();
+    QTest::newRow("a folder named Talvex.ini") << QByteArray() << QByteArray() << utf8 << -1 << true << false
+                                               << false << QByteArray() << QByteArray();
+
+    QByteArray garbage(64 * 1024, '\0');
+    QRandomGenerator random(20240611);
+    for (char& c : garbage)
+        c = static_cast<char>(random.bounded(256));
+    QTest::newRow("binary garbage") << garbage + "\r\n" + section << QByteArray() << utf8 << -1 << false
+                                    << true << true << garbage << QByteArray();
+
+    QByteArray large;
+    large.reserve(10 * 1024 * 1024 + 200);
+    for (int i = 0; large.size() < 10 * 1024 * 1024; ++i) {
+        if (i % 1000 == 0)
+            large += "[Filler " + QByteArray::number(i / 1000) + "]\r\n";
+        large += "key" + QByteArray::number(i) + "=" + QByteArray(80, 'v') + "\r\n";
+    }
+    QTest::newRow("10 MB") << large + section << QByteArray() << utf8 << -1 << false << true << true << large
+                           << QByteArray();
+
+    const QByteArray bom = "\xEF\xBB\xBF" + section;
+    QTest::newRow("UTF-8 byte-order mark")
+        << bom << QByteArray() << utf8 << -1 << false << true << true << bom << QByteArray();
+
+    const char junk[] = "[Source 1]\r\n\0\0junk\0=\0\r\nNote=a\0b\r\n";
+    const QByteArray nul(junk, sizeof junk - 1);
+    // The last line, ended: the slot's keys go after it.
+    QTest::newRow("NUL bytes") << nul << QByteArray("\0\0\0", 3) << utf8 << -1 << false << true << true << nul
+                               << QByteArray("\n\0\0\0\r\n[Settings]", 16);
+
+    // A UTF-16 file is Windows' own: read as nothing and never written, so never corrupted.
+    QTest::newRow("UTF-16 little-endian") << english << QByteArray() << QStringConverter::Utf16LE << -1
+                                          << false << false << false << QByteArray() << QByteArray();
+    QTest::newRow("UTF-16 big-endian") << english << QByteArray() << QStringConverter::Utf16BE << -1 << false
+                                       << false << false << QByteArray() << QByteArray();
 }
 
 void TestRobustness::settingsFile() {
-    QFETCH(QString, kind);
+    QFETCH(QByteArray, head);
+    QFETCH(QByteArray, tail);
+    QFETCH(QStringConverter::Encoding, encoding);
+    QFETCH(int, mode);
+    QFETCH(bool, folder);
+    QFETCH(bool, readable);
+    QFETCH(bool, writable);
+    QFETCH(QByteArray, kept);
+    QFETCH(QByteArray, alsoKept);
     UdpReceiver receiver(32000);
     QVERIFY(receiver.isValid());
     writeSource(QStringLiteral("web"), "a\r\nb\r\nc\r\n");
-    const QByteArray base = udpIni(receiver.port());
     const QString iniPath = m_dir->filePath(QStringLiteral("Talvex.ini"));
 
-    QByteArray before; // the file as the test leaves it
-    QByteArray kept;   // the bytes that every later write must leave in place
+    // The file as the test leaves it.
+    QByteArray before = head + udpKeys(receiver.port()) + tail;
+    if (encoding != QStringConverter::Utf8)
+        before =
+            QStringEncoder(encoding, QStringConverter::Flag::WriteBom).encode(QString::fromLatin1(before));
     std::unique_ptr<ModeGuard> readOnly;
-    const bool locked = kind == QLatin1String("read-only") || kind == QLatin1String("mode 000");
-    // A UTF-16 file is Windows' own: read as nothing and never written, so never corrupted.
-    const bool utf16 = kind.startsWith(QLatin1String("utf16"));
-    const bool unreadable = kind == QLatin1String("mode 000") || kind == QLatin1String("folder") || utf16;
-    if (locked) {
-        if (!permissionsEnforced())
-            QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
-        before = "[Settings]\r\nLanguage=1\r\n" + base;
-    } else if (kind == QLatin1String("folder")) {
+    if (mode >= 0 && !permissionsEnforced())
+        QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
+    if (folder)
         QVERIFY(QDir().mkpath(iniPath));
-    } else if (kind == QLatin1String("garbage")) {
-        QRandomGenerator random(20240611);
-        kept.resize(64 * 1024);
-        for (char& c : kept)
-            c = static_cast<char>(random.bounded(256));
-        before = kept + "\r\n" + base;
-    } else if (kind == QLatin1String("large")) {
-        kept.reserve(10 * 1024 * 1024 + 200);
-        for (int i = 0; kept.size() < 10 * 1024 * 1024; ++i) {
-            if (i % 1000 == 0)
-                kept += "[Filler " + QByteArray::number(i / 1000) + "]\r\n";
-            kept += "key" + QByteArray::number(i) + "=" + QByteArray(80, 'v') + "\r\n";
-        }
-        before = kept + base;
-    } else if (kind == QLatin1String("bom")) {
-        before = "\xEF\xBB\xBF" + base;
-    } else if (kind == QLatin1String("nul")) {
-        const char junk[] = "[Source 1]\r\n\0\0junk\0=\0\r\nNote=a\0b\r\n";
-        kept = QByteArray(junk, sizeof junk - 1);
-        before = kept + base.mid(base.indexOf('\n') + 1) + QByteArray("\0\0\0", 3);
-    } else if (utf16) {
-        const bool little = kind == QLatin1String("utf16le");
-        before = little ? "\xFF\xFE" : "\xFE\xFF";
-        for (const char c : "[Settings]\r\nLanguage=2\r\n" + base)
-            before += little ? QByteArray(1, c) + '\0' : QByteArray(1, '\0') + c;
-    }
-    if (kind != QLatin1String("folder"))
+    else
         writeIni(before);
-    if (locked) {
-        readOnly = std::make_unique<ModeGuard>(iniPath, kind == QLatin1String("read-only") ? 0444 : 0);
+    if (mode >= 0) {
+        readOnly = std::make_unique<ModeGuard>(iniPath, mode_t(mode));
         QVERIFY(readOnly->applied());
     }
 
@@ -193,7 +224,7 @@ void TestRobustness::settingsFile() {
     initialise(window);
     QCOMPARE(window.instanceSlot(), 1);
 
-    if (unreadable) {
+    if (!readable) {
         // Nothing can be read: the defaults, the delay message, no source yet.
         QCOMPARE(window.TXT_delay1->text(), QStringLiteral("10"));
         QVERIFY(window.OPT_Fichier->isChecked());
@@ -232,31 +263,27 @@ void TestRobustness::settingsFile() {
     QVERIFY(!window.LBL_Err->isVisible());
 
     // A file that cannot be written is said once; a healthy one is never mentioned.
-    const bool unwritable = locked || kind == QLatin1String("folder") || utf16;
     QCOMPARE(boxTexts().count(settingsNotice()) +
                  boxTexts().count(QStringLiteral("The settings file Talvex.ini cannot be written: changed "
                                                  "settings will not be kept after Talvex closes.")),
-             unwritable ? 1 : 0);
+             writable ? 0 : 1);
 
     QTest::mouseClick(window.CMD_Quitter, Qt::LeftButton);
     QVERIFY(!window.isVisible());
 
     // Nothing that was there is lost.
-    if (locked || utf16) {
+    if (folder) {
+        QVERIFY(QFileInfo(iniPath).isDir());
+        QVERIFY(QDir(iniPath).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System));
+    } else if (!writable) {
         if (readOnly)
             readOnly->restore();
         QCOMPARE(m_dir->read(QStringLiteral("Talvex.ini")), before);
-    } else if (kind == QLatin1String("folder")) {
-        QVERIFY(QFileInfo(iniPath).isDir());
-        QVERIFY(QDir(iniPath).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System));
     } else {
         const QByteArray after = m_dir->read(QStringLiteral("Talvex.ini"));
-        QVERIFY2(
-            after.startsWith(kind == QLatin1String("bom") ? QByteArray("\xEF\xBB\xBF[Source 1]\r\n") : kept),
-            "the bytes before the slot's keys changed");
+        QVERIFY2(after.startsWith(kept), "the bytes before the slot's keys changed");
+        QVERIFY(after.contains(alsoKept));
         QCOMPARE(after.count("[Source 1]"), 1);
-        if (kind == QLatin1String("nul"))
-            QVERIFY(after.contains(QByteArray("\n\0\0\0\r\n[Settings]", 16))); // the last line, ended
         QCOMPARE(key("Delay"), QStringLiteral("0.02"));
         QCOMPARE(key("Memory"), QStringLiteral("0"));
         QCOMPARE(key("UDP_Port_Syslog"), QString::number(receiver.port()));
