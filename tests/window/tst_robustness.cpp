@@ -92,6 +92,16 @@ private:
         QVERIFY(mediaButton(w, "Play")->isEnabled());
         mediaButton(w, "Play")->click();
     }
+    // Plays and checks that the run halts on `error`: said in the error label and the title, the
+    // buttons left as they are while running.
+    static void playToError(TalvexFRM& w, const QString& error) {
+        play(w);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run()->isRunning(), 5000);
+        QVERIFY(w.LBL_Err->isVisible());
+        QCOMPARE(w.LBL_Err->text(), error);
+        QCOMPARE(w.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
+        QVERIFY(halted(w));
+    }
     static void stop(TalvexFRM& w) {
         QVERIFY(mediaButton(w, "Stop")->isEnabled());
         mediaButton(w, "Stop")->click();
@@ -387,12 +397,7 @@ void TestRobustness::sourceFolder() {
                                      previewReason});
     QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
 
-    play(window);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 5000);
-    QVERIFY(window.LBL_Err->isVisible());
-    QCOMPARE(window.LBL_Err->text(), error);
-    QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
-    QVERIFY(halted(window));
+    playToError(window, error);
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes :"));
 
     // Put right, the same window plays the source.
@@ -632,12 +637,7 @@ void TestRobustness::outputFolder() {
     activate(window);
     initialise(window);
     MessageBox::clearShown();
-    play(window);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 5000);
-    QVERIFY(window.LBL_Err->isVisible());
-    QCOMPARE(window.LBL_Err->text(), error);
-    QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
-    QVERIFY(halted(window));
+    playToError(window, error);
     // Ended before any line: nothing counted, nothing echoed, nothing created.
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes :"));
     QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
@@ -767,15 +767,10 @@ void TestRobustness::unusableHost() {
     QCOMPARE(window.TXT_HoteIP1->text(), host);
     MessageBox::clearShown();
 
-    play(window);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 5000);
-    QCOMPARE(
-        window.LBL_Err->text(),
+    playToError(
+        window,
         QStringLiteral("Err: 10049 : Destination unusable: \"%1\" is not an address and does not resolve")
             .arg(host));
-    QVERIFY(window.LBL_Err->isVisible());
-    QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
-    QVERIFY(halted(window));
     // The line was counted and echoed before its send failed; nothing went out.
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 1"));
     QCOMPARE(TalvexFRMTestAccess::echoText(window), QStringLiteral("a\n"));
