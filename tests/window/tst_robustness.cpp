@@ -303,13 +303,13 @@ void TestRobustness::settingsFile() {
 }
 
 void TestRobustness::nulInSourceName_data() {
-    QTest::addColumn<QString>("action");
-    QTest::newRow("preview") << "preview";
-    QTest::newRow("play") << "play";
+    QTest::addColumn<bool>("viaPreview");
+    QTest::newRow("preview") << true;
+    QTest::newRow("play") << false;
 }
 
 void TestRobustness::nulInSourceName() {
-    QFETCH(QString, action);
+    QFETCH(bool, viaPreview);
     // A name cut short at the NUL would be another file: "we" instead of "we<NUL>b.txt".
     writeSource(QStringLiteral("good"), "g\r\n");
     QVERIFY(m_dir->write(QStringLiteral("Logs Source/we"), "not this one\r\n"));
@@ -320,7 +320,7 @@ void TestRobustness::nulInSourceName() {
     initialise(window);
     QCOMPARE(window.Combo_SRC1->currentText(), QStringLiteral("we") + QChar(0) + QStringLiteral("b"));
     MessageBox::clearShown();
-    if (action == QLatin1String("preview")) {
+    if (viaPreview) {
         preview(window);
         QCOMPARE(boxTexts(),
                  QStringList{QStringLiteral("Impossible de lire la source « Logs Source/we\\0b.txt "
@@ -349,38 +349,47 @@ void TestRobustness::nulInSourceName() {
 // ---- "Logs Source" ----------------------------------------------------------------------------
 
 void TestRobustness::sourceFolder_data() {
-    QTest::addColumn<QString>("kind");
+    // The folder is there or not, holds x.txt as a file or as a folder, and is given `mode` for
+    // the test (-1 for none); the source list then offers `listed` names.
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<bool>("sourceThere");
+    QTest::addColumn<bool>("sourceIsFolder");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("listed");
     QTest::addColumn<QString>("previewReason");
     QTest::addColumn<QString>("error");
-    QTest::newRow("missing") << "missing"
+    QTest::newRow("missing") << false << false << false << -1 << 0
                              << "Le dossier « Logs Source » n'existe pas."
                              << "Err: 76 : Path not found: Logs Source/x.txt";
-    QTest::newRow("mode 000") << "mode 000"
-                              << "L'accès à ce fichier est refusé."
+    QTest::newRow("mode 000") << true << true << false << 0 << 0 << "L'accès à ce fichier est refusé."
                               << "Err: 70 : Permission denied: Logs Source/x.txt";
     QTest::newRow("a folder named x.txt")
-        << "folder"
-        << "Ce n'est pas un fichier lisible."
+        << true << false << true << -1 << 1 << "Ce n'est pas un fichier lisible."
         << "Err: 75 : Path/File access error (not a file): Logs Source/x.txt";
 }
 
 void TestRobustness::sourceFolder() {
-    QFETCH(QString, kind);
+    QFETCH(bool, present);
+    QFETCH(bool, sourceThere);
+    QFETCH(bool, sourceIsFolder);
+    QFETCH(int, mode);
+    QFETCH(int, listed);
     QFETCH(QString, previewReason);
     QFETCH(QString, error);
+    if (mode >= 0 && !permissionsEnforced())
+        QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
     const QString folder = m_dir->filePath(QStringLiteral("Logs Source"));
     writeSource(QStringLiteral("other"), "o\r\n");
-    std::unique_ptr<ModeGuard> locked;
-    if (kind == QLatin1String("missing")) {
+    if (!present)
         QVERIFY(QDir(folder).removeRecursively());
-    } else if (kind == QLatin1String("mode 000")) {
-        if (!permissionsEnforced())
-            QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
+    if (sourceThere)
         writeSource(QStringLiteral("x"), "x1\r\n");
-        locked = std::make_unique<ModeGuard>(folder, 0);
-        QVERIFY(locked->applied());
-    } else {
+    if (sourceIsFolder)
         QVERIFY(QDir().mkpath(folder + QStringLiteral("/x.txt")));
+    std::unique_ptr<ModeGuard> locked;
+    if (mode >= 0) {
+        locked = std::make_unique<ModeGuard>(folder, mode_t(mode));
+        QVERIFY(locked->applied());
     }
     writeIni("[Source 1]\r\nDelay=0.01\r\nSourceFile=x\r\n");
 
@@ -389,7 +398,7 @@ void TestRobustness::sourceFolder() {
     initialise(window);
     QCOMPARE(window.instanceSlot(), 1);
     // Only real files are offered; a folder that cannot be listed offers none.
-    QCOMPARE(window.Combo_SRC1->count(), kind == QLatin1String("folder") ? 1 : 0);
+    QCOMPARE(window.Combo_SRC1->count(), listed);
     QVERIFY(window.Combo_SRC1->isEnabled());
 
     preview(window);
@@ -401,13 +410,11 @@ void TestRobustness::sourceFolder() {
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes :"));
 
     // Put right, the same window plays the source.
-    if (kind == QLatin1String("missing")) {
-        QVERIFY(QDir().mkpath(folder));
-    } else if (kind == QLatin1String("mode 000")) {
+    if (locked)
         locked->restore();
-    } else {
+    QVERIFY(QDir().mkpath(folder));
+    if (sourceIsFolder)
         QVERIFY(QDir(folder + QStringLiteral("/x.txt")).removeRecursively());
-    }
     writeSource(QStringLiteral("x"), "x1\r\nx2\r\n");
     stop(window);
     MessageBox::clearShown();
@@ -421,39 +428,44 @@ void TestRobustness::sourceFolder() {
 // ---- one source file ----------------------------------------------------------------------------
 
 void TestRobustness::sourceFile_data() {
-    QTest::addColumn<QString>("kind");
+    // The source holds `content` and is given `mode` for the test (-1 for none); it is read
+    // through the preview or played.
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("viaPreview");
-    for (const char* kind : {"mode 000", "binary", "empty"}) {
-        QTest::addRow("%s, preview", kind) << QString::fromLatin1(kind) << true;
-        QTest::addRow("%s, play", kind) << QString::fromLatin1(kind) << false;
+    // Every byte value, line ends and NULs included, in a fixed shuffle.
+    QByteArray binary;
+    QRandomGenerator random(7);
+    for (int round = 0; round < 8; ++round) {
+        for (int b = 0; b < 256; ++b)
+            binary += static_cast<char>(b);
+    }
+    for (qsizetype i = binary.size() - 1; i > 0; --i)
+        std::swap(binary[i], binary[random.bounded(int(i + 1))]);
+    const struct {
+        const char* name;
+        QByteArray content;
+        int mode;
+    } sources[] = {{"mode 000", "secret\r\n", 0}, {"binary", binary, -1}, {"empty", QByteArray(), -1}};
+    for (const auto& source : sources) {
+        QTest::addRow("%s, preview", source.name) << source.content << source.mode << true;
+        QTest::addRow("%s, play", source.name) << source.content << source.mode << false;
     }
 }
 
 void TestRobustness::sourceFile() {
-    QFETCH(QString, kind);
+    QFETCH(QByteArray, content);
+    QFETCH(int, mode);
     QFETCH(bool, viaPreview);
+    if (mode >= 0 && !permissionsEnforced())
+        QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
     UdpReceiver receiver(32000);
     QVERIFY(receiver.isValid());
     const QString path = m_dir->filePath(QStringLiteral("Logs Source/x.txt"));
-    QByteArray content;
-    if (kind == QLatin1String("binary")) {
-        // Every byte value, line ends and NULs included, in a fixed shuffle.
-        QRandomGenerator random(7);
-        for (int round = 0; round < 8; ++round) {
-            for (int b = 0; b < 256; ++b)
-                content += static_cast<char>(b);
-        }
-        for (qsizetype i = content.size() - 1; i > 0; --i)
-            std::swap(content[i], content[random.bounded(int(i + 1))]);
-    } else if (kind == QLatin1String("mode 000")) {
-        content = "secret\r\n";
-    }
     writeSource(QStringLiteral("x"), content);
     std::unique_ptr<ModeGuard> locked;
-    if (kind == QLatin1String("mode 000")) {
-        if (!permissionsEnforced())
-            QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
-        locked = std::make_unique<ModeGuard>(path, 0);
+    if (mode >= 0) {
+        locked = std::make_unique<ModeGuard>(path, mode_t(mode));
         QVERIFY(locked->applied());
     }
     writeIni(udpIni(receiver.port(), "127.0.0.1", "x"));
@@ -466,12 +478,12 @@ void TestRobustness::sourceFile() {
 
     if (viaPreview) {
         preview(window);
-        if (kind == QLatin1String("mode 000")) {
+        if (locked) {
             QCOMPARE(boxTexts(),
                      QStringList{QStringLiteral("Impossible de lire la source « Logs "
                                                 "Source/x.txt ».\nL'accès à ce fichier est refusé.")});
             QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
-        } else if (kind == QLatin1String("empty")) {
+        } else if (lines.isEmpty()) {
             QVERIFY(MessageBox::shown().isEmpty());
             QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
             QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes :"));
@@ -483,7 +495,7 @@ void TestRobustness::sourceFile() {
     } else {
         play(window);
         QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 20000);
-        if (kind == QLatin1String("mode 000")) {
+        if (locked) {
             QCOMPARE(window.LBL_Err->text(),
                      QStringLiteral("Err: 70 : Permission denied: Logs Source/x.txt"));
             QVERIFY(window.LBL_Err->isVisible());
@@ -520,16 +532,18 @@ void TestRobustness::sourceFile() {
 }
 
 void TestRobustness::hugeSourceLine_data() {
-    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("viaPreview");
+    QTest::addColumn<bool>("datagrams"); // the output: datagrams or a file
     QTest::addColumn<bool>("hugeLast");
-    QTest::newRow("preview, then a short line") << "preview" << false;
-    QTest::newRow("preview, as the last line") << "preview" << true;
-    QTest::newRow("play to a file") << "file" << false;
-    QTest::newRow("play as datagrams") << "udp" << false;
+    QTest::newRow("preview, then a short line") << true << false << false;
+    QTest::newRow("preview, as the last line") << true << false << true;
+    QTest::newRow("play to a file") << false << false << false;
+    QTest::newRow("play as datagrams") << false << true << false;
 }
 
 void TestRobustness::hugeSourceLine() {
-    QFETCH(QString, action);
+    QFETCH(bool, viaPreview);
+    QFETCH(bool, datagrams);
     QFETCH(bool, hugeLast);
     constexpr qsizetype Size = 100 * 1024 * 1024;
     UdpReceiver receiver(32000);
@@ -545,9 +559,8 @@ void TestRobustness::hugeSourceLine() {
             QVERIFY(file.write("\r\nafter\r\n") == 9);
     }
     writeSource(QStringLiteral("small"), "s1\r\ns2\r\n");
-    QByteArray ini = action == QLatin1String("udp")
-                         ? udpIni(receiver.port(), "127.0.0.1", "huge")
-                         : QByteArray("[Source 1]\r\nDelay=0.01\r\nSourceFile=huge\r\n");
+    QByteArray ini = datagrams ? udpIni(receiver.port(), "127.0.0.1", "huge")
+                               : QByteArray("[Source 1]\r\nDelay=0.01\r\nSourceFile=huge\r\n");
     writeIni(ini);
 
     // The pane shows the beginning of the line, marked as cut; the output gets all of it.
@@ -558,7 +571,7 @@ void TestRobustness::hugeSourceLine() {
     initialise(window);
     MessageBox::clearShown();
 
-    if (action == QLatin1String("preview")) {
+    if (viaPreview) {
         preview(window);
         QVERIFY(MessageBox::shown().isEmpty());
         // The huge line is shown; a line after it finds the pane over its cap and empties it.
@@ -571,7 +584,7 @@ void TestRobustness::hugeSourceLine() {
         play(window);
         QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 120000);
         QVERIFY(TalvexFRMTestAccess::echoText(window).startsWith(shownHuge + QLatin1Char('\n')));
-        if (action == QLatin1String("file")) {
+        if (!datagrams) {
             QVERIFY(!window.LBL_Err->isVisible());
             QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 2"));
             QCOMPARE(QFileInfo(m_dir->filePath(QStringLiteral("Logs Générés/huge.txt"))).size(), Size + 9);
@@ -609,25 +622,26 @@ void TestRobustness::hugeSourceLine() {
 // ---- "Logs Générés" ---------------------------------------------------------------------------
 
 void TestRobustness::outputFolder_data() {
-    QTest::addColumn<QString>("kind");
+    // The folder is there or not, and is given `mode` for the test (-1 for none).
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("error");
-    QTest::newRow("missing") << "missing"
-                             << "Err: 76 : Path not found: Logs Générés/x.txt";
-    QTest::newRow("read-only") << "read-only"
-                               << "Err: 70 : Permission denied: Logs Générés/x.txt";
+    QTest::newRow("missing") << false << -1 << "Err: 76 : Path not found: Logs Générés/x.txt";
+    QTest::newRow("read-only") << true << 0555 << "Err: 70 : Permission denied: Logs Générés/x.txt";
 }
 
 void TestRobustness::outputFolder() {
-    QFETCH(QString, kind);
+    QFETCH(bool, present);
+    QFETCH(int, mode);
     QFETCH(QString, error);
+    if (mode >= 0 && !permissionsEnforced())
+        QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
     const QString folder = m_dir->filePath(QStringLiteral("Logs Générés"));
-    std::unique_ptr<ModeGuard> readOnly;
-    if (kind == QLatin1String("missing")) {
+    if (!present)
         QVERIFY(QDir(folder).removeRecursively());
-    } else {
-        if (!permissionsEnforced())
-            QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
-        readOnly = std::make_unique<ModeGuard>(folder, 0555);
+    std::unique_ptr<ModeGuard> readOnly;
+    if (mode >= 0) {
+        readOnly = std::make_unique<ModeGuard>(folder, mode_t(mode));
         QVERIFY(readOnly->applied());
     }
     writeSource(QStringLiteral("x"), "x1\r\nx2\r\n");
@@ -646,8 +660,7 @@ void TestRobustness::outputFolder() {
 
     if (readOnly)
         readOnly->restore();
-    else
-        QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QDir().mkpath(folder));
     stop(window);
     play(window);
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
