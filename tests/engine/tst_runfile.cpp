@@ -47,7 +47,33 @@ struct WebRun {
     GenerationRun run{&host, &udp};
     const bool ready;
 };
+
+// Puts a failure of the output in place, once the source is written; false when it could not.
+using OutputSetup = bool (*)();
+
+// The folder error comes before the source is opened: the source goes too.
+bool removeOutputFolder() {
+    return QDir().rmdir(GenerationRun::outputFolder()) && QFile::remove(SourcePath);
+}
+bool outputPathIsAFolder() {
+    return QDir().mkdir(OutputPath);
+}
+bool readOnlyOutputFile() {
+    return writeFile(OutputPath, "kept\r\n") && QFile::setPermissions(OutputPath, QFileDevice::ReadOwner);
+}
+bool readOnlyOutputFolder() {
+    return QFile::setPermissions(GenerationRun::outputFolder(),
+                                 QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+}
+bool outputToAFullDisk() {
+    return QFile::link(QStringLiteral("/dev/full"), OutputPath);
+}
+bool outputToAFifo() {
+    return ::mkfifo(QFile::encodeName(OutputPath).constData(), 0600) == 0;
+}
 } // namespace
+
+Q_DECLARE_METATYPE(OutputSetup)
 
 void TestRunFile::threeLines_data() {
     QTest::addColumn<int>("language");
@@ -204,45 +230,43 @@ void TestRunFile::emptyAndUnterminatedLines() {
 }
 
 void TestRunFile::outputFailure_data() {
-    QTest::addColumn<QString>("setup");
+    // `setup` puts the failure in place once the source is written; `kept` is what the output
+    // file must still hold afterwards, when it held something before.
+    QTest::addColumn<OutputSetup>("setup");
+    QTest::addColumn<QByteArray>("kept");
     QTest::addColumn<int>("number");
     QTest::addColumn<int>("linesEchoed");
     QTest::addColumn<bool>("needsNonRoot");
-    QTest::newRow("output folder missing") << "no folder" << int(RunError::PathNotFound) << 0 << false;
-    QTest::newRow("output path is a folder") << "folder" << int(RunError::PathFileAccess) << 0 << false;
-    QTest::newRow("read-only file") << "read-only file" << int(RunError::PermissionDenied) << 0 << true;
-    QTest::newRow("read-only folder") << "read-only folder" << int(RunError::PermissionDenied) << 0 << true;
-    QTest::newRow("disk full") << "disk full" << int(RunError::DiskFull) << 1 << false;
-    QTest::newRow("FIFO without reader") << "fifo" << int(RunError::PathFileAccess) << 0 << false;
+    QTest::addColumn<QString>("device"); // one the case needs, when it needs one
+    QTest::newRow("output folder missing")
+        << &removeOutputFolder << QByteArray() << int(RunError::PathNotFound) << 0 << false << QString();
+    QTest::newRow("output path is a folder")
+        << &outputPathIsAFolder << QByteArray() << int(RunError::PathFileAccess) << 0 << false << QString();
+    QTest::newRow("read-only file") << &readOnlyOutputFile << QByteArray("kept\r\n")
+                                    << int(RunError::PermissionDenied) << 0 << true << QString();
+    QTest::newRow("read-only folder")
+        << &readOnlyOutputFolder << QByteArray() << int(RunError::PermissionDenied) << 0 << true << QString();
+    QTest::newRow("disk full") << &outputToAFullDisk << QByteArray() << int(RunError::DiskFull) << 1 << false
+                               << QStringLiteral("/dev/full");
+    QTest::newRow("FIFO without reader")
+        << &outputToAFifo << QByteArray() << int(RunError::PathFileAccess) << 0 << false << QString();
 }
 
 void TestRunFile::outputFailure() {
-    QFETCH(QString, setup);
+    QFETCH(OutputSetup, setup);
+    QFETCH(QByteArray, kept);
     QFETCH(int, number);
     QFETCH(int, linesEchoed);
     QFETCH(bool, needsNonRoot);
+    QFETCH(QString, device);
     if (needsNonRoot && ::geteuid() == 0)
         QSKIP("running as root: file permissions do not apply");
+    if (!device.isEmpty() && !QFileInfo::exists(device))
+        QSKIP("the device this case needs is not on this system");
     WebRun web("a\r\nb\r\n");
     QVERIFY(web.ready);
     const QString folder = GenerationRun::outputFolder();
-    if (setup == "no folder") {
-        QVERIFY(QDir().rmdir(folder));
-        QVERIFY(QFile::remove(SourcePath)); // the folder error comes before the source is opened
-    } else if (setup == "folder") {
-        QVERIFY(QDir().mkdir(OutputPath));
-    } else if (setup == "read-only file") {
-        QVERIFY(writeFile(OutputPath, "kept\r\n"));
-        QVERIFY(QFile::setPermissions(OutputPath, QFileDevice::ReadOwner));
-    } else if (setup == "read-only folder") {
-        QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    } else if (setup == "fifo") {
-        QCOMPARE(::mkfifo(QFile::encodeName(OutputPath).constData(), 0600), 0);
-    } else if (setup == "disk full") {
-        if (!QFileInfo(QStringLiteral("/dev/full")).exists())
-            QSKIP("no /dev/full on this system");
-        QVERIFY(QFile::link(QStringLiteral("/dev/full"), OutputPath));
-    }
+    QVERIFY(setup());
     web.run.play(Source, Delay);
     QVERIFY(waitForEnd(web.run));
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -258,8 +282,8 @@ void TestRunFile::outputFailure() {
     QCOMPARE(web.host.enabledControls, 0);
     QVERIFY(!web.run.isRunning());
     QVERIFY(web.host.boxesOfKind(QStringLiteral("information")).isEmpty());
-    if (setup == "read-only file")
-        QCOMPARE(readFile(OutputPath), QByteArray("kept\r\n"));
+    if (!kept.isNull())
+        QCOMPARE(readFile(OutputPath), kept);
 
     // Stop brings the window back to idle and lets go of every file.
     web.run.stop();
