@@ -43,20 +43,24 @@ private:
     QString m_caption;
 };
 
-// Counts datagrams arriving on 127.0.0.1 from its own thread.
+// Counts datagrams arriving on 127.0.0.1 from its own thread, many per system call, and notes
+// when each of the first `keepTimes` arrived.
 class CountingReceiver {
 public:
-    CountingReceiver();
+    explicit CountingReceiver(size_t keepTimes = 0);
     ~CountingReceiver();
     quint16 port() const { return m_port; }
     qint64 count() const { return m_count.load(); }
     // Waits (blocking) until `n` datagrams were counted or nothing came for `quietMs`.
     qint64 waitFor(qint64 n, int quietMs);
+    // Arrival times in seconds of the first min(count, keepTimes) datagrams.
+    std::vector<double> times() const;
 
 private:
     void loop();
     int m_fd = -1;
     quint16 m_port = 0;
+    std::vector<double> m_times;
     std::atomic<qint64> m_count{0};
     std::atomic<bool> m_quit{false};
     std::thread m_thread;

@@ -10,97 +10,13 @@
 #include <QProcess>
 #include <QTextStream>
 
-#include <atomic>
 #include <cmath>
-#include <ctime>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 using namespace BenchKit;
 
 namespace {
-
-// Receives on 127.0.0.1 from its own thread, many datagrams per system call, and notes when each
-// arrived (up to `keep` of them); counts every one.
-class TimedReceiver {
-public:
-    explicit TimedReceiver(size_t keep) : m_times(keep) {
-        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        int size = 64 * 1024 * 1024;
-        if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
-            ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-        m_thread = std::thread([this] { loop(); });
-    }
-    ~TimedReceiver() {
-        m_quit = true;
-        m_thread.join();
-        ::close(m_fd);
-    }
-    quint16 port() const { return m_port; }
-    qint64 count() const { return m_count.load(); }
-    qint64 waitFor(qint64 n, int quietMs) {
-        qint64 last = count();
-        double lastChange = monotonicSeconds();
-        while (count() < n && (monotonicSeconds() - lastChange) * 1000 < quietMs) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            if (count() != last) {
-                last = count();
-                lastChange = monotonicSeconds();
-            }
-        }
-        return count();
-    }
-    // Arrival times in seconds of the first min(count, keep) datagrams.
-    std::vector<double> times() const {
-        return std::vector<double>(m_times.begin(),
-                                   m_times.begin() + std::min<qint64>(count(), qint64(m_times.size())));
-    }
-
-private:
-    void loop() {
-        constexpr int Batch = 256;
-        static char buffers[Batch][2048];
-        iovec iov[Batch];
-        mmsghdr messages[Batch];
-        for (int i = 0; i < Batch; ++i) {
-            iov[i] = {buffers[i], sizeof buffers[i]};
-            messages[i] = {};
-            messages[i].msg_hdr.msg_iov = &iov[i];
-            messages[i].msg_hdr.msg_iovlen = 1;
-        }
-        while (!m_quit.load()) {
-            pollfd wait{m_fd, POLLIN, 0};
-            if (::poll(&wait, 1, 100) <= 0)
-                continue;
-            const int got = ::recvmmsg(m_fd, messages, Batch, MSG_DONTWAIT, nullptr);
-            if (got <= 0)
-                continue;
-            const double now = monotonicSeconds();
-            const qint64 first = m_count.load();
-            for (qint64 i = first; i < first + got && i < qint64(m_times.size()); ++i)
-                m_times[size_t(i)] = now;
-            m_count.fetch_add(got);
-        }
-    }
-
-    int m_fd = -1;
-    quint16 m_port = 0;
-    std::vector<double> m_times;
-    std::atomic<qint64> m_count{0};
-    std::atomic<bool> m_quit{false};
-    std::thread m_thread;
-};
 
 QString sendProgram() {
     return QStringLiteral(TALVEX_SEND);
@@ -126,7 +42,7 @@ void rate() {
     const qint64 lines = 1000000;
     WorkDir dir;
     writeLines(QStringLiteral("rate.txt"), 1000);
-    TimedReceiver receiver(0);
+    CountingReceiver receiver;
     QProcess send;
     send.start(sendProgram(),
                {QStringLiteral("-q"), QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("-l"),
@@ -155,7 +71,7 @@ void rate() {
     QList<QByteArray> all;
     for (qint64 i = 0; i < lines; ++i)
         all << reference.at(i % 1000);
-    TimedReceiver bare(0);
+    CountingReceiver bare;
     const double bareStart = monotonicSeconds();
     ReferenceSender::send(bare.port(), all, 0);
     const double bareRate = double(lines) / (monotonicSeconds() - bareStart);
@@ -183,8 +99,8 @@ void pacing(double delay, int lines) {
     for (int i = 0; i < lines; ++i)
         reference << line80(i);
     // Both at once, so they meet the same machine; each to its own receiver.
-    TimedReceiver ours{size_t(lines)};
-    TimedReceiver theirs{size_t(lines)};
+    CountingReceiver ours{size_t(lines)};
+    CountingReceiver theirs{size_t(lines)};
     QProcess send;
     send.start(sendProgram(),
                {QStringLiteral("-q"), QStringLiteral("-d"), QString::number(delay), QStringLiteral("-t"),

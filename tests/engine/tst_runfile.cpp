@@ -36,6 +36,45 @@ private slots:
     void quitDuringCompletionMessage();
 };
 
+namespace {
+// A run of the web source over a fresh work folder, reporting to a fake window; `ready` once the
+// folder and the source holding `source` are in place.
+struct WebRun {
+    explicit WebRun(const QByteArray& source) : ready(dir.isValid() && writeFile(SourcePath, source)) {}
+    WorkDir dir;
+    FakeRunHost host;
+    UdpSink udp;
+    GenerationRun run{&host, &udp};
+    const bool ready;
+};
+
+// Puts a failure of the output in place, once the source is written; false when it could not.
+using OutputSetup = bool (*)();
+
+// The folder error comes before the source is opened: the source goes too.
+bool removeOutputFolder() {
+    return QDir().rmdir(GenerationRun::outputFolder()) && QFile::remove(SourcePath);
+}
+bool outputPathIsAFolder() {
+    return QDir().mkdir(OutputPath);
+}
+bool readOnlyOutputFile() {
+    return writeFile(OutputPath, "kept\r\n") && QFile::setPermissions(OutputPath, QFileDevice::ReadOwner);
+}
+bool readOnlyOutputFolder() {
+    return QFile::setPermissions(GenerationRun::outputFolder(),
+                                 QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+}
+bool outputToAFullDisk() {
+    return QFile::link(QStringLiteral("/dev/full"), OutputPath);
+}
+bool outputToAFifo() {
+    return ::mkfifo(QFile::encodeName(OutputPath).constData(), 0600) == 0;
+}
+} // namespace
+
+Q_DECLARE_METATYPE(OutputSetup)
+
 void TestRunFile::threeLines_data() {
     QTest::addColumn<int>("language");
     QTest::addColumn<QString>("label");
@@ -53,53 +92,50 @@ void TestRunFile::threeLines() {
     QFETCH(QString, label);
     QFETCH(QString, title);
     QFETCH(QString, message);
-    WorkDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(writeFile(SourcePath, "a\r\nb\r\nc\r\n"));
-    FakeRunHost host;
-    host.language = language;
-    UdpSink udp;
-    GenerationRun run(&host, &udp);
-    QSignalSpy produced(&run, &GenerationRun::lineProduced);
+    WebRun web("a\r\nb\r\nc\r\n");
+    QVERIFY(web.ready);
+    web.host.language = language;
+    QSignalSpy produced(&web.run, &GenerationRun::lineProduced);
 
-    run.play(Source, Delay);
-    QVERIFY(run.isRunning());
-    QCOMPARE(host.buttons(), QStringLiteral("011"));
-    QCOMPARE(host.enabledControls, 0);
-    QCOMPARE(host.clearCount, 1);
-    QVERIFY(host.echo.isEmpty()); // the first line comes one delay after the press
-    QVERIFY(waitForEnd(run));
+    web.run.play(Source, Delay);
+    QVERIFY(web.run.isRunning());
+    QCOMPARE(web.host.buttons(), QStringLiteral("011"));
+    QCOMPARE(web.host.enabledControls, 0);
+    QCOMPARE(web.host.clearCount, 1);
+    QVERIFY(web.host.echo.isEmpty()); // the first line comes one delay after the press
+    QVERIFY(waitForEnd(web.run));
 
-    QCOMPARE(host.echo, (QList<QByteArray>{"a", "b", "c"}));
-    QCOMPARE(host.lineCountCaptions, (QStringList{label + "1", label + "2", label + "3"}));
+    QCOMPARE(web.host.echo, (QList<QByteArray>{"a", "b", "c"}));
+    QCOMPARE(web.host.lineCountCaptions, (QStringList{label + "1", label + "2", label + "3"}));
     QCOMPARE(produced.size(), 3);
     QCOMPARE(produced.at(2).at(0).toLongLong(), qint64(3));
     QCOMPARE(readFile(OutputPath), QByteArray("a\r\nb\r\nc\r\n"));
     QVERIFY(!isOpenInProcess(OutputPath));
     QVERIFY(!isOpenInProcess(SourcePath));
 
-    QVERIFY(host.boxesOfKind(QStringLiteral("question")).isEmpty()); // a new file asks nothing
-    const QList<FakeRunHost::Box> info = host.boxesOfKind(QStringLiteral("information"));
+    QVERIFY(web.host.boxesOfKind(QStringLiteral("question")).isEmpty()); // a new file asks nothing
+    const QList<FakeRunHost::Box> info = web.host.boxesOfKind(QStringLiteral("information"));
     QCOMPARE(info.size(), 1);
     QCOMPARE(info.first().title, title);
     QCOMPARE(info.first().text, message);
 
     // Idle after a normal end: the source list stays locked until the next initialisation.
-    QCOMPARE(host.buttons(), QStringLiteral("100"));
-    QVERIFY(host.controlEnabled(RunHost::FrmLecture));
-    QVERIFY(host.controlEnabled(RunHost::FrmSyslog));
-    QVERIFY(host.controlEnabled(RunHost::CmdSrc));
-    QVERIFY(!host.controlEnabled(RunHost::ComboSrc));
-    QCOMPARE(host.restoreCount, 1);
-    QCOMPARE(run.lineCounter(), qint64(0));
-    QCOMPARE(host.lineCountCaption, label + "3");
-    QCOMPARE(run.stopRequested(), false);
-    QCOMPARE(run.isPaused(), false);
-    QCOMPARE(host.errorCount, 0);
-    QVERIFY(!run.isRunning());
+    QCOMPARE(web.host.buttons(), QStringLiteral("100"));
+    QVERIFY(web.host.controlEnabled(RunHost::FrmLecture));
+    QVERIFY(web.host.controlEnabled(RunHost::FrmSyslog));
+    QVERIFY(web.host.controlEnabled(RunHost::CmdSrc));
+    QVERIFY(!web.host.controlEnabled(RunHost::ComboSrc));
+    QCOMPARE(web.host.restoreCount, 1);
+    QCOMPARE(web.run.lineCounter(), qint64(0));
+    QCOMPARE(web.host.lineCountCaption, label + "3");
+    QCOMPARE(web.run.stopRequested(), false);
+    QCOMPARE(web.run.isPaused(), false);
+    QCOMPARE(web.host.errorCount, 0);
+    QVERIFY(!web.run.isRunning());
 
     // The end, in order: message, unlock, normal window, buttons back.
-    const QStringList tail = host.calls.mid(host.calls.lastIndexOf(QStringLiteral("showInformation")));
+    const QStringList tail =
+        web.host.calls.mid(web.host.calls.lastIndexOf(QStringLiteral("showInformation")));
     QCOMPARE(tail,
              (QStringList{QStringLiteral("showInformation"), QStringLiteral("setControlsEnabled(11,1)"),
                           QStringLiteral("restoreNormalWindow"), QStringLiteral("setRunButtons(100)")}));
@@ -115,183 +151,158 @@ void TestRunFile::existingFile_data() {
 void TestRunFile::existingFile() {
     QFETCH(bool, yes);
     QFETCH(QByteArray, expected);
-    WorkDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(writeFile(SourcePath, "x\r\ny"));
+    WebRun web("x\r\ny");
+    QVERIFY(web.ready);
     QVERIFY(writeFile(OutputPath, "old 1\r\nold 2\r\n"));
-    FakeRunHost host;
-    host.answerYes = yes;
-    UdpSink udp;
-    GenerationRun run(&host, &udp);
+    web.host.answerYes = yes;
 
-    QVERIFY(playAndWait(run, Source, Delay));
+    QVERIFY(playAndWait(web.run, Source, Delay));
     QCOMPARE(readFile(OutputPath), expected);
-    const QList<FakeRunHost::Box> questions = host.boxesOfKind(QStringLiteral("question"));
+    const QList<FakeRunHost::Box> questions = web.host.boxesOfKind(QStringLiteral("question"));
     QCOMPARE(questions.size(), 1);
     QCOMPARE(questions.first().title, QStringLiteral("Fichier"));
     QCOMPARE(questions.first().text,
              QStringLiteral("Le fichier web.txt existe.\r\n\r\nVoulez vous ajouter des logs (Oui). "
                             "Si Non, un nouveau fichier sera cr\u00e9e."));
     // Asked before the source is opened, hence before any line.
-    QVERIFY(host.calls.indexOf(QStringLiteral("askYesNo")) < host.calls.indexOf(QStringLiteral("echoLine")));
+    QVERIFY(web.host.calls.indexOf(QStringLiteral("askYesNo")) <
+            web.host.calls.indexOf(QStringLiteral("echoLine")));
 
     // The next run asks again, the file now existing.
-    host.language = 1;
-    QVERIFY(playAndWait(run, Source, Delay));
-    QCOMPARE(host.boxesOfKind(QStringLiteral("question")).size(), 2);
+    web.host.language = 1;
+    QVERIFY(playAndWait(web.run, Source, Delay));
+    QCOMPARE(web.host.boxesOfKind(QStringLiteral("question")).size(), 2);
     QCOMPARE(
-        host.boxesOfKind(QStringLiteral("question")).last().text,
+        web.host.boxesOfKind(QStringLiteral("question")).last().text,
         QStringLiteral(
             "File web.txt exists.\r\n\r\nDo you want add Logs (Yes). If No, a new file will be create."));
     QCOMPARE(readFile(OutputPath), yes ? expected + "x\r\ny\r\n" : QByteArray("x\r\ny\r\n"));
 }
 
 void TestRunFile::loopUntilStop() {
-    WorkDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(writeFile(SourcePath, "a\r\nb\r\nc\r\n"));
-    FakeRunHost host;
-    UdpSink udp;
-    GenerationRun run(&host, &udp);
-    run.setLoop(true);
-    connect(&run, &GenerationRun::lineProduced, this, [&run](qint64 count) {
+    WebRun web("a\r\nb\r\nc\r\n");
+    QVERIFY(web.ready);
+    web.run.setLoop(true);
+    connect(&web.run, &GenerationRun::lineProduced, this, [&web](qint64 count) {
         if (count == 7)
-            QTimer::singleShot(0, &run, [&run] { run.stop(); }); // Stop during the next wait
+            QTimer::singleShot(0, &web.run, [&web] { web.run.stop(); }); // Stop during the next wait
     });
 
-    QVERIFY(playAndWait(run, Source, Delay));
+    QVERIFY(playAndWait(web.run, Source, Delay));
     const QList<QByteArray> expected{"a", "b", "c", "a", "b", "c", "a"};
-    QCOMPARE(host.echo, expected);
-    QCOMPARE(host.lineCountCaption, QStringLiteral("Lignes: 7"));
+    QCOMPARE(web.host.echo, expected);
+    QCOMPARE(web.host.lineCountCaption, QStringLiteral("Lignes: 7"));
     QCOMPARE(readFile(OutputPath), crlfLines(expected));
     QVERIFY(!isOpenInProcess(OutputPath));
     QVERIFY(!isOpenInProcess(SourcePath));
-    QVERIFY(host.boxes.isEmpty()); // no completion message after Stop
-    QCOMPARE(host.errorCount, 0);
-    QCOMPARE(host.buttons(), QStringLiteral("100"));
-    QCOMPARE(host.enabledControls, int(RunHost::AllLocked));
+    QVERIFY(web.host.boxes.isEmpty()); // no completion message after Stop
+    QCOMPARE(web.host.errorCount, 0);
+    QCOMPARE(web.host.buttons(), QStringLiteral("100"));
+    QCOMPARE(web.host.enabledControls, int(RunHost::AllLocked));
     // Stop leaves the counter; the request stays until the next fresh start.
-    QCOMPARE(run.lineCounter(), qint64(7));
-    QCOMPARE(run.stopRequested(), true);
+    QCOMPARE(web.run.lineCounter(), qint64(7));
+    QCOMPARE(web.run.stopRequested(), true);
 
     QTest::qWait(50); // several delays: a stopped run never produces again
-    QCOMPARE(host.echo.size(), 7);
+    QCOMPARE(web.host.echo.size(), 7);
 }
 
 void TestRunFile::emptySourceEndsAtOnce() {
-    WorkDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(writeFile(SourcePath, QByteArray()));
-    FakeRunHost host;
-    UdpSink udp;
-    GenerationRun run(&host, &udp);
-    run.play(Source, QStringLiteral("100")); // a long delay: the run must not wait it
-    QVERIFY(!run.isRunning());
-    QVERIFY(host.echo.isEmpty());
-    QCOMPARE(host.boxesOfKind(QStringLiteral("information")).size(), 1);
+    WebRun web{QByteArray()};
+    QVERIFY(web.ready);
+    web.run.play(Source, QStringLiteral("100")); // a long delay: the run must not wait it
+    QVERIFY(!web.run.isRunning());
+    QVERIFY(web.host.echo.isEmpty());
+    QCOMPARE(web.host.boxesOfKind(QStringLiteral("information")).size(), 1);
     QVERIFY(QFileInfo::exists(OutputPath));
     QCOMPARE(readFile(OutputPath), QByteArray());
-    QCOMPARE(host.buttons(), QStringLiteral("100"));
+    QCOMPARE(web.host.buttons(), QStringLiteral("100"));
 }
 
 void TestRunFile::emptyAndUnterminatedLines() {
-    WorkDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(writeFile(SourcePath, "a\r\n\r\nb\nc\rlast"));
-    FakeRunHost host;
-    UdpSink udp;
-    GenerationRun run(&host, &udp);
-    QVERIFY(playAndWait(run, Source, Delay));
+    WebRun web("a\r\n\r\nb\nc\rlast");
+    QVERIFY(web.ready);
+    QVERIFY(playAndWait(web.run, Source, Delay));
     const QList<QByteArray> expected{"a", "", "b\nc", "last"};
-    QCOMPARE(host.echo, expected);
-    QCOMPARE(host.lineCountCaption, QStringLiteral("Lignes: 4"));
+    QCOMPARE(web.host.echo, expected);
+    QCOMPARE(web.host.lineCountCaption, QStringLiteral("Lignes: 4"));
     QCOMPARE(readFile(OutputPath), crlfLines(expected));
 }
 
 void TestRunFile::outputFailure_data() {
-    QTest::addColumn<QString>("setup");
+    // `setup` puts the failure in place once the source is written; `kept` is what the output
+    // file must still hold afterwards, when it held something before.
+    QTest::addColumn<OutputSetup>("setup");
+    QTest::addColumn<QByteArray>("kept");
     QTest::addColumn<int>("number");
     QTest::addColumn<int>("linesEchoed");
     QTest::addColumn<bool>("needsNonRoot");
-    QTest::newRow("output folder missing") << "no folder" << int(RunError::PathNotFound) << 0 << false;
-    QTest::newRow("output path is a folder") << "folder" << int(RunError::PathFileAccess) << 0 << false;
-    QTest::newRow("read-only file") << "read-only file" << int(RunError::PermissionDenied) << 0 << true;
-    QTest::newRow("read-only folder") << "read-only folder" << int(RunError::PermissionDenied) << 0 << true;
-    QTest::newRow("disk full") << "disk full" << int(RunError::DiskFull) << 1 << false;
-    QTest::newRow("FIFO without reader") << "fifo" << int(RunError::PathFileAccess) << 0 << false;
+    QTest::addColumn<QString>("device"); // one the case needs, when it needs one
+    QTest::newRow("output folder missing")
+        << &removeOutputFolder << QByteArray() << int(RunError::PathNotFound) << 0 << false << QString();
+    QTest::newRow("output path is a folder")
+        << &outputPathIsAFolder << QByteArray() << int(RunError::PathFileAccess) << 0 << false << QString();
+    QTest::newRow("read-only file") << &readOnlyOutputFile << QByteArray("kept\r\n")
+                                    << int(RunError::PermissionDenied) << 0 << true << QString();
+    QTest::newRow("read-only folder")
+        << &readOnlyOutputFolder << QByteArray() << int(RunError::PermissionDenied) << 0 << true << QString();
+    QTest::newRow("disk full") << &outputToAFullDisk << QByteArray() << int(RunError::DiskFull) << 1 << false
+                               << QStringLiteral("/dev/full");
+    QTest::newRow("FIFO without reader")
+        << &outputToAFifo << QByteArray() << int(RunError::PathFileAccess) << 0 << false << QString();
 }
 
 void TestRunFile::outputFailure() {
-    QFETCH(QString, setup);
+    QFETCH(OutputSetup, setup);
+    QFETCH(QByteArray, kept);
     QFETCH(int, number);
     QFETCH(int, linesEchoed);
     QFETCH(bool, needsNonRoot);
+    QFETCH(QString, device);
     if (needsNonRoot && ::geteuid() == 0)
         QSKIP("running as root: file permissions do not apply");
-    WorkDir dir;
-    QVERIFY(dir.isValid());
+    if (!device.isEmpty() && !QFileInfo::exists(device))
+        QSKIP("the device this case needs is not on this system");
+    WebRun web("a\r\nb\r\n");
+    QVERIFY(web.ready);
     const QString folder = GenerationRun::outputFolder();
-    QVERIFY(writeFile(SourcePath, "a\r\nb\r\n"));
-    if (setup == "no folder") {
-        QVERIFY(QDir().rmdir(folder));
-        QVERIFY(QFile::remove(SourcePath)); // the folder error comes before the source is opened
-    } else if (setup == "folder") {
-        QVERIFY(QDir().mkdir(OutputPath));
-    } else if (setup == "read-only file") {
-        QVERIFY(writeFile(OutputPath, "kept\r\n"));
-        QVERIFY(QFile::setPermissions(OutputPath, QFileDevice::ReadOwner));
-    } else if (setup == "read-only folder") {
-        QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    } else if (setup == "fifo") {
-        QCOMPARE(::mkfifo(QFile::encodeName(OutputPath).constData(), 0600), 0);
-    } else if (setup == "disk full") {
-        if (!QFileInfo(QStringLiteral("/dev/full")).exists())
-            QSKIP("no /dev/full on this system");
-        QVERIFY(QFile::link(QStringLiteral("/dev/full"), OutputPath));
-    }
-    FakeRunHost host;
-    UdpSink udp;
-    GenerationRun run(&host, &udp);
-    run.play(Source, Delay);
-    QVERIFY(waitForEnd(run));
+    QVERIFY(setup());
+    web.run.play(Source, Delay);
+    QVERIFY(waitForEnd(web.run));
     QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-    QCOMPARE(host.errorCount, 1);
-    QVERIFY2(host.errorCaption.startsWith(QStringLiteral("Err: %1 : ").arg(number)),
-             qPrintable(host.errorCaption));
-    QVERIFY2(host.errorCaption.contains(QStringLiteral("web.txt")), qPrintable(host.errorCaption));
-    QCOMPARE(host.titleCaption, QStringLiteral("Erreur Inconnue"));
-    QCOMPARE(host.echo.size(), linesEchoed);
+    QCOMPARE(web.host.errorCount, 1);
+    QVERIFY2(web.host.errorCaption.startsWith(QStringLiteral("Err: %1 : ").arg(number)),
+             qPrintable(web.host.errorCaption));
+    QVERIFY2(web.host.errorCaption.contains(QStringLiteral("web.txt")), qPrintable(web.host.errorCaption));
+    QCOMPARE(web.host.titleCaption, QStringLiteral("Erreur Inconnue"));
+    QCOMPARE(web.host.echo.size(), linesEchoed);
     // Halted: the buttons keep the running state, the locks stay on, nothing runs.
-    QCOMPARE(host.buttons(), QStringLiteral("011"));
-    QCOMPARE(host.enabledControls, 0);
-    QVERIFY(!run.isRunning());
-    QVERIFY(host.boxesOfKind(QStringLiteral("information")).isEmpty());
-    if (setup == "read-only file")
-        QCOMPARE(readFile(OutputPath), QByteArray("kept\r\n"));
+    QCOMPARE(web.host.buttons(), QStringLiteral("011"));
+    QCOMPARE(web.host.enabledControls, 0);
+    QVERIFY(!web.run.isRunning());
+    QVERIFY(web.host.boxesOfKind(QStringLiteral("information")).isEmpty());
+    if (!kept.isNull())
+        QCOMPARE(readFile(OutputPath), kept);
 
     // Stop brings the window back to idle and lets go of every file.
-    run.stop();
-    QCOMPARE(host.buttons(), QStringLiteral("100"));
-    QCOMPARE(host.enabledControls, int(RunHost::AllLocked));
+    web.run.stop();
+    QCOMPARE(web.host.buttons(), QStringLiteral("100"));
+    QCOMPARE(web.host.enabledControls, int(RunHost::AllLocked));
     QVERIFY(!isOpenInProcess(SourcePath));
 }
 
 void TestRunFile::quitDuringCompletionMessage() {
-    WorkDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(writeFile(SourcePath, "a\r\n"));
-    FakeRunHost host;
-    UdpSink udp;
-    GenerationRun run(&host, &udp);
+    WebRun web("a\r\n");
+    QVERIFY(web.ready);
     int callsAtQuit = -1;
-    host.onInformation = [&] {
-        run.requestQuit();
-        callsAtQuit = host.calls.size();
+    web.host.onInformation = [&] {
+        web.run.requestQuit();
+        callsAtQuit = web.host.calls.size();
     };
-    QVERIFY(playAndWait(run, Source, Delay));
+    QVERIFY(playAndWait(web.run, Source, Delay));
     QVERIFY(callsAtQuit > 0);
-    QCOMPARE(host.calls.size(), callsAtQuit); // nothing touches the window after the quit
+    QCOMPARE(web.host.calls.size(), callsAtQuit); // nothing touches the window after the quit
     QCOMPARE(readFile(OutputPath), QByteArray("a\r\n"));
     QVERIFY(!isOpenInProcess(OutputPath));
 }

@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -37,6 +40,20 @@ QStringList boxTexts() {
     return texts;
 }
 
+QString boxSummary(const MessageBox::Record& box) {
+    return QStringLiteral("icon %1, buttons %2: %3: %4")
+        .arg(int(box.icon))
+        .arg(int(box.buttons))
+        .arg(box.title, box.text);
+}
+
+QStringList boxSummaries() {
+    QStringList summaries;
+    for (const MessageBox::Record& r : MessageBox::shown())
+        summaries << boxSummary(r);
+    return summaries;
+}
+
 void initialise(TalvexFRM& w) {
     QTest::mouseClick(w.CMD_SRC1, Qt::LeftButton);
 }
@@ -55,6 +72,22 @@ void activate(TalvexFRM& w) {
 
 void chooseLanguage(TalvexFRM& w, int languageOffset) {
     QTest::mouseClick(languageOffset == 1 ? w.PICT_UK : w.PICT_FR, Qt::LeftButton);
+}
+
+QString shownText(const QWidget* w) {
+    if (auto* box = qobject_cast<const QGroupBox*>(w))
+        return box->title();
+    if (auto* button = qobject_cast<const QAbstractButton*>(w))
+        return button->text();
+    if (auto* label = qobject_cast<const QLabel*>(w))
+        return label->text();
+    if (auto* edit = qobject_cast<const QLineEdit*>(w))
+        return edit->text();
+    if (auto* combo = qobject_cast<const QComboBox*>(w))
+        return combo->currentText();
+    if (auto* pane = qobject_cast<const QPlainTextEdit*>(w))
+        return pane->toPlainText();
+    return QString();
 }
 
 } // namespace WindowTestKit

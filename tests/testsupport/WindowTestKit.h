@@ -4,6 +4,7 @@
 #include "TestWorkDir.h"
 #include "engine/GenerationRun.h"
 #include "window/MediaButtonBar.h"
+#include "window/MessageBox.h"
 #include "window/TalvexFRM.h"
 
 #include <QAbstractButton>
@@ -33,6 +34,10 @@ void resetMessageBoxes();
 QString key(const char* name, int slot = 1);
 // The texts of the message boxes shown so far, oldest first.
 QStringList boxTexts();
+// A box as one line (icon, buttons, title, text), and every box shown so far as such lines,
+// oldest first: compared whole, a difference in any part shows in the failure message.
+QString boxSummary(const MessageBox::Record& box);
+QStringList boxSummaries();
 
 // Clicks the button that takes a slot, as a user starts a session.
 void initialise(TalvexFRM& w);
@@ -42,6 +47,10 @@ void showAndPlay(TalvexFRM& w);
 void activate(TalvexFRM& w);
 // Clicks the French flag (languageOffset 0) or the English one (1).
 void chooseLanguage(TalvexFRM& w, int languageOffset);
+
+// What a control shows as its text: a frame's title, a button's or label's caption, a field's
+// or the source box's text, the echo pane's lines; null for any other widget.
+QString shownText(const QWidget* w);
 
 inline QAbstractButton* mediaButton(const TalvexFRM& w, const char* name) {
     return w.MMControl1->findChild<QAbstractButton*>(QString::fromLatin1(name));

@@ -46,7 +46,6 @@ private:
         QString english;
     };
     static QList<Caption> captions();
-    static QString captionOf(const QWidget* w);
 
     std::unique_ptr<TestWorkDir> m_dir;
 };
@@ -72,16 +71,6 @@ QList<TestLanguage::Caption> TestLanguage::captions() {
         {"Label3", QStringLiteral("F1; Aide"), QStringLiteral("F1: Help")},
         {"FRM_Fichier", QStringLiteral("Sortie"), QStringLiteral("Std Out")},
     };
-}
-
-QString TestLanguage::captionOf(const QWidget* w) {
-    if (auto* box = qobject_cast<const QGroupBox*>(w))
-        return box->title();
-    if (auto* button = qobject_cast<const QAbstractButton*>(w))
-        return button->text();
-    if (auto* label = qobject_cast<const QLabel*>(w))
-        return label->text();
-    return QStringLiteral("<no caption>");
 }
 
 void TestLanguage::initTestCase() {
@@ -114,10 +103,12 @@ void TestLanguage::designTextsDifferFromTheTable() {
         {"Label3", QStringLiteral("F1: Aide"), QStringLiteral("F1; Aide")},
     };
     for (const Design& row : rows)
-        QCOMPARE(captionOf(window.findChild<QWidget*>(QLatin1String(row.control))), row.design);
+        QCOMPARE(WindowTestKit::shownText(window.findChild<QWidget*>(QLatin1String(row.control))),
+                 row.design);
     WindowTestKit::chooseLanguage(window, 0);
     for (const Design& row : rows)
-        QCOMPARE(captionOf(window.findChild<QWidget*>(QLatin1String(row.control))), row.afterFrench);
+        QCOMPARE(WindowTestKit::shownText(window.findChild<QWidget*>(QLatin1String(row.control))),
+                 row.afterFrench);
     // The list prompt is not the switch's: it keeps its design spelling.
     QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("Combo_SRC1"))->currentText(),
              QStringLiteral("Votre choix..."));
@@ -150,7 +141,7 @@ void TestLanguage::switches() {
         for (const Caption& c : captions()) {
             QWidget* w = window.findChild<QWidget*>(QLatin1String(c.control));
             QVERIFY2(w, c.control);
-            QCOMPARE(captionOf(w), english ? c.english : c.french);
+            QCOMPARE(WindowTestKit::shownText(w), english ? c.english : c.french);
         }
         // The choice is stored at once, for the next start of any copy.
         QCOMPARE(Settings::read(QStringLiteral("Settings"), QStringLiteral("Language")),
@@ -173,8 +164,8 @@ void TestLanguage::switchLeavesEverythingElse() {
         QMap<QString, State> states;
         for (QWidget* w : window.findChildren<QWidget*>()) {
             if (!w->objectName().isEmpty())
-                states.insert(w->objectName(),
-                              State{captionOf(w), w->toolTip(), w->isEnabledTo(&window), w->isHidden()});
+                states.insert(w->objectName(), State{WindowTestKit::shownText(w), w->toolTip(),
+                                                     w->isEnabledTo(&window), w->isHidden()});
         }
         return states;
     };
@@ -201,8 +192,10 @@ void TestLanguage::switchLeavesEverythingElse() {
         QCOMPARE(window.windowTitle(), title);
         QCOMPARE(window.findChild<QComboBox*>(QStringLiteral("Combo_SRC1"))->currentText(), comboText);
     }
-    QCOMPARE(captionOf(window.findChild<QWidget*>(QStringLiteral("OPT_Syslog"))), QStringLiteral("Syslog"));
-    QCOMPARE(captionOf(window.findChild<QWidget*>(QStringLiteral("LBLtps"))), QStringLiteral("Sec."));
+    QCOMPARE(WindowTestKit::shownText(window.findChild<QWidget*>(QStringLiteral("OPT_Syslog"))),
+             QStringLiteral("Syslog"));
+    QCOMPARE(WindowTestKit::shownText(window.findChild<QWidget*>(QStringLiteral("LBLtps"))),
+             QStringLiteral("Sec."));
 }
 
 void TestLanguage::switchReplacesRunTimeCaptions() {

@@ -25,12 +25,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QStringConverter>
 #include <QUdpSocket>
 #include <QtTest>
 
 #include <memory>
 
 using namespace WindowTestKit;
+
+Q_DECLARE_METATYPE(QStringConverter::Encoding)
 
 // Bad inputs in the real window: the settings file, the source folder and files, the output
 // folder and file, the destination host and port, and lines at the size limit of a datagram.
@@ -75,14 +78,29 @@ private:
     QByteArray output(const QString& name) const {
         return m_dir->read(QStringLiteral("Logs Générés/") + name + QStringLiteral(".txt"));
     }
+    // Slot 1's keys for a fast run of `source` as datagrams, without their section line.
+    static QByteArray udpKeys(quint16 port, const QByteArray& host = "127.0.0.1",
+                              const QByteArray& source = "web") {
+        return "Delay=0.01\r\nSyslogFile=1\r\nHostIP=" + host +
+               "\r\nUDP_Port_Syslog=" + QByteArray::number(port) + "\r\nSourceFile=" + source + "\r\n";
+    }
     static QByteArray udpIni(quint16 port, const QByteArray& host = "127.0.0.1",
                              const QByteArray& source = "web") {
-        return "[Source 1]\r\nDelay=0.01\r\nSyslogFile=1\r\nHostIP=" + host +
-               "\r\nUDP_Port_Syslog=" + QByteArray::number(port) + "\r\nSourceFile=" + source + "\r\n";
+        return "[Source 1]\r\n" + udpKeys(port, host, source);
     }
     static void play(TalvexFRM& w) {
         QVERIFY(mediaButton(w, "Play")->isEnabled());
         mediaButton(w, "Play")->click();
+    }
+    // Plays and checks that the run halts on `error`: said in the error label and the title, the
+    // buttons left as they are while running.
+    static void playToError(TalvexFRM& w, const QString& error) {
+        play(w);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.run()->isRunning(), 5000);
+        QVERIFY(w.LBL_Err->isVisible());
+        QCOMPARE(w.LBL_Err->text(), error);
+        QCOMPARE(w.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
+        QVERIFY(halted(w));
     }
     static void stop(TalvexFRM& w) {
         QVERIFY(mediaButton(w, "Stop")->isEnabled());
@@ -122,69 +140,92 @@ void TestRobustness::cleanup() {
 // ---- Talvex.ini -------------------------------------------------------------------------------
 
 void TestRobustness::settingsFile_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("read-only") << "read-only";
-    QTest::newRow("mode 000") << "mode 000";
-    QTest::newRow("a folder named Talvex.ini") << "folder";
-    QTest::newRow("binary garbage") << "garbage";
-    QTest::newRow("10 MB") << "large";
-    QTest::newRow("UTF-8 byte-order mark") << "bom";
-    QTest::newRow("NUL bytes") << "nul";
-    QTest::newRow("UTF-16 little-endian") << "utf16le";
-    QTest::newRow("UTF-16 big-endian") << "utf16be";
+    // The file is `head`, slot 1's keys for the run, then `tail`, in `encoding`; `kept` are the
+    // bytes that every later write must leave in place at its start, and `alsoKept` a piece it
+    // must still hold.
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QByteArray>("tail");
+    QTest::addColumn<QStringConverter::Encoding>("encoding");
+    QTest::addColumn<int>("mode"); // given to the file for the test, -1 for none
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<QByteArray>("kept");
+    QTest::addColumn<QByteArray>("alsoKept");
+    const QByteArray section = "[Source 1]\r\n";
+    const QByteArray french = "[Settings]\r\nLanguage=1\r\n" + section;
+    const QByteArray english = "[Settings]\r\nLanguage=2\r\n" + section;
+    const auto utf8 = QStringConverter::Utf8;
+    QTest::newRow("read-only") << french << QByteArray() << utf8 << 0444 << false << true << false
+                               << QByteArray() << QByteArray();
+    QTest::newRow("mode 000") << french << QByteArray() << utf8 << 0 << false << false << false
+                              << QByteArray() << QByteArray();
+    QTest::newRow("a folder named Talvex.ini") << QByteArray() << QByteArray() << utf8 << -1 << true << false
+                                               << false << QByteArray() << QByteArray();
+
+    QByteArray garbage(64 * 1024, '\0');
+    QRandomGenerator random(20240611);
+    for (char& c : garbage)
+        c = static_cast<char>(random.bounded(256));
+    QTest::newRow("binary garbage") << garbage + "\r\n" + section << QByteArray() << utf8 << -1 << false
+                                    << true << true << garbage << QByteArray();
+
+    QByteArray large;
+    large.reserve(10 * 1024 * 1024 + 200);
+    for (int i = 0; large.size() < 10 * 1024 * 1024; ++i) {
+        if (i % 1000 == 0)
+            large += "[Filler " + QByteArray::number(i / 1000) + "]\r\n";
+        large += "key" + QByteArray::number(i) + "=" + QByteArray(80, 'v') + "\r\n";
+    }
+    QTest::newRow("10 MB") << large + section << QByteArray() << utf8 << -1 << false << true << true << large
+                           << QByteArray();
+
+    const QByteArray bom = "\xEF\xBB\xBF" + section;
+    QTest::newRow("UTF-8 byte-order mark")
+        << bom << QByteArray() << utf8 << -1 << false << true << true << bom << QByteArray();
+
+    const char junk[] = "[Source 1]\r\n\0\0junk\0=\0\r\nNote=a\0b\r\n";
+    const QByteArray nul(junk, sizeof junk - 1);
+    // The last line, ended: the slot's keys go after it.
+    QTest::newRow("NUL bytes") << nul << QByteArray("\0\0\0", 3) << utf8 << -1 << false << true << true << nul
+                               << QByteArray("\n\0\0\0\r\n[Settings]", 16);
+
+    // A UTF-16 file is Windows' own: read as nothing and never written, so never corrupted.
+    QTest::newRow("UTF-16 little-endian") << english << QByteArray() << QStringConverter::Utf16LE << -1
+                                          << false << false << false << QByteArray() << QByteArray();
+    QTest::newRow("UTF-16 big-endian") << english << QByteArray() << QStringConverter::Utf16BE << -1 << false
+                                       << false << false << QByteArray() << QByteArray();
 }
 
 void TestRobustness::settingsFile() {
-    QFETCH(QString, kind);
+    QFETCH(QByteArray, head);
+    QFETCH(QByteArray, tail);
+    QFETCH(QStringConverter::Encoding, encoding);
+    QFETCH(int, mode);
+    QFETCH(bool, folder);
+    QFETCH(bool, readable);
+    QFETCH(bool, writable);
+    QFETCH(QByteArray, kept);
+    QFETCH(QByteArray, alsoKept);
     UdpReceiver receiver(32000);
     QVERIFY(receiver.isValid());
     writeSource(QStringLiteral("web"), "a\r\nb\r\nc\r\n");
-    const QByteArray base = udpIni(receiver.port());
     const QString iniPath = m_dir->filePath(QStringLiteral("Talvex.ini"));
 
-    QByteArray before; // the file as the test leaves it
-    QByteArray kept;   // the bytes that every later write must leave in place
+    // The file as the test leaves it.
+    QByteArray before = head + udpKeys(receiver.port()) + tail;
+    if (encoding != QStringConverter::Utf8)
+        before =
+            QStringEncoder(encoding, QStringConverter::Flag::WriteBom).encode(QString::fromLatin1(before));
     std::unique_ptr<ModeGuard> readOnly;
-    const bool locked = kind == QLatin1String("read-only") || kind == QLatin1String("mode 000");
-    // A UTF-16 file is Windows' own: read as nothing and never written, so never corrupted.
-    const bool utf16 = kind.startsWith(QLatin1String("utf16"));
-    const bool unreadable = kind == QLatin1String("mode 000") || kind == QLatin1String("folder") || utf16;
-    if (locked) {
-        if (!permissionsEnforced())
-            QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
-        before = "[Settings]\r\nLanguage=1\r\n" + base;
-    } else if (kind == QLatin1String("folder")) {
+    if (mode >= 0 && !permissionsEnforced())
+        QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
+    if (folder)
         QVERIFY(QDir().mkpath(iniPath));
-    } else if (kind == QLatin1String("garbage")) {
-        QRandomGenerator random(20240611);
-        kept.resize(64 * 1024);
-        for (char& c : kept)
-            c = static_cast<char>(random.bounded(256));
-        before = kept + "\r\n" + base;
-    } else if (kind == QLatin1String("large")) {
-        kept.reserve(10 * 1024 * 1024 + 200);
-        for (int i = 0; kept.size() < 10 * 1024 * 1024; ++i) {
-            if (i % 1000 == 0)
-                kept += "[Filler " + QByteArray::number(i / 1000) + "]\r\n";
-            kept += "key" + QByteArray::number(i) + "=" + QByteArray(80, 'v') + "\r\n";
-        }
-        before = kept + base;
-    } else if (kind == QLatin1String("bom")) {
-        before = "\xEF\xBB\xBF" + base;
-    } else if (kind == QLatin1String("nul")) {
-        const char junk[] = "[Source 1]\r\n\0\0junk\0=\0\r\nNote=a\0b\r\n";
-        kept = QByteArray(junk, sizeof junk - 1);
-        before = kept + base.mid(base.indexOf('\n') + 1) + QByteArray("\0\0\0", 3);
-    } else if (utf16) {
-        const bool little = kind == QLatin1String("utf16le");
-        before = little ? "\xFF\xFE" : "\xFE\xFF";
-        for (const char c : "[Settings]\r\nLanguage=2\r\n" + base)
-            before += little ? QByteArray(1, c) + '\0' : QByteArray(1, '\0') + c;
-    }
-    if (kind != QLatin1String("folder"))
+    else
         writeIni(before);
-    if (locked) {
-        readOnly = std::make_unique<ModeGuard>(iniPath, kind == QLatin1String("read-only") ? 0444 : 0);
+    if (mode >= 0) {
+        readOnly = std::make_unique<ModeGuard>(iniPath, mode_t(mode));
         QVERIFY(readOnly->applied());
     }
 
@@ -193,7 +234,7 @@ void TestRobustness::settingsFile() {
     initialise(window);
     QCOMPARE(window.instanceSlot(), 1);
 
-    if (unreadable) {
+    if (!readable) {
         // Nothing can be read: the defaults, the delay message, no source yet.
         QCOMPARE(window.TXT_delay1->text(), QStringLiteral("10"));
         QVERIFY(window.OPT_Fichier->isChecked());
@@ -232,31 +273,27 @@ void TestRobustness::settingsFile() {
     QVERIFY(!window.LBL_Err->isVisible());
 
     // A file that cannot be written is said once; a healthy one is never mentioned.
-    const bool unwritable = locked || kind == QLatin1String("folder") || utf16;
     QCOMPARE(boxTexts().count(settingsNotice()) +
                  boxTexts().count(QStringLiteral("The settings file Talvex.ini cannot be written: changed "
                                                  "settings will not be kept after Talvex closes.")),
-             unwritable ? 1 : 0);
+             writable ? 0 : 1);
 
     QTest::mouseClick(window.CMD_Quitter, Qt::LeftButton);
     QVERIFY(!window.isVisible());
 
     // Nothing that was there is lost.
-    if (locked || utf16) {
+    if (folder) {
+        QVERIFY(QFileInfo(iniPath).isDir());
+        QVERIFY(QDir(iniPath).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System));
+    } else if (!writable) {
         if (readOnly)
             readOnly->restore();
         QCOMPARE(m_dir->read(QStringLiteral("Talvex.ini")), before);
-    } else if (kind == QLatin1String("folder")) {
-        QVERIFY(QFileInfo(iniPath).isDir());
-        QVERIFY(QDir(iniPath).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System));
     } else {
         const QByteArray after = m_dir->read(QStringLiteral("Talvex.ini"));
-        QVERIFY2(
-            after.startsWith(kind == QLatin1String("bom") ? QByteArray("\xEF\xBB\xBF[Source 1]\r\n") : kept),
-            "the bytes before the slot's keys changed");
+        QVERIFY2(after.startsWith(kept), "the bytes before the slot's keys changed");
+        QVERIFY(after.contains(alsoKept));
         QCOMPARE(after.count("[Source 1]"), 1);
-        if (kind == QLatin1String("nul"))
-            QVERIFY(after.contains(QByteArray("\n\0\0\0\r\n[Settings]", 16))); // the last line, ended
         QCOMPARE(key("Delay"), QStringLiteral("0.02"));
         QCOMPARE(key("Memory"), QStringLiteral("0"));
         QCOMPARE(key("UDP_Port_Syslog"), QString::number(receiver.port()));
@@ -266,13 +303,13 @@ void TestRobustness::settingsFile() {
 }
 
 void TestRobustness::nulInSourceName_data() {
-    QTest::addColumn<QString>("action");
-    QTest::newRow("preview") << "preview";
-    QTest::newRow("play") << "play";
+    QTest::addColumn<bool>("viaPreview");
+    QTest::newRow("preview") << true;
+    QTest::newRow("play") << false;
 }
 
 void TestRobustness::nulInSourceName() {
-    QFETCH(QString, action);
+    QFETCH(bool, viaPreview);
     // A name cut short at the NUL would be another file: "we" instead of "we<NUL>b.txt".
     writeSource(QStringLiteral("good"), "g\r\n");
     QVERIFY(m_dir->write(QStringLiteral("Logs Source/we"), "not this one\r\n"));
@@ -283,7 +320,7 @@ void TestRobustness::nulInSourceName() {
     initialise(window);
     QCOMPARE(window.Combo_SRC1->currentText(), QStringLiteral("we") + QChar(0) + QStringLiteral("b"));
     MessageBox::clearShown();
-    if (action == QLatin1String("preview")) {
+    if (viaPreview) {
         preview(window);
         QCOMPARE(boxTexts(),
                  QStringList{QStringLiteral("Impossible de lire la source « Logs Source/we\\0b.txt "
@@ -312,38 +349,47 @@ void TestRobustness::nulInSourceName() {
 // ---- "Logs Source" ----------------------------------------------------------------------------
 
 void TestRobustness::sourceFolder_data() {
-    QTest::addColumn<QString>("kind");
+    // The folder is there or not, holds x.txt as a file or as a folder, and is given `mode` for
+    // the test (-1 for none); the source list then offers `listed` names.
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<bool>("sourceThere");
+    QTest::addColumn<bool>("sourceIsFolder");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("listed");
     QTest::addColumn<QString>("previewReason");
     QTest::addColumn<QString>("error");
-    QTest::newRow("missing") << "missing"
+    QTest::newRow("missing") << false << false << false << -1 << 0
                              << "Le dossier « Logs Source » n'existe pas."
                              << "Err: 76 : Path not found: Logs Source/x.txt";
-    QTest::newRow("mode 000") << "mode 000"
-                              << "L'accès à ce fichier est refusé."
+    QTest::newRow("mode 000") << true << true << false << 0 << 0 << "L'accès à ce fichier est refusé."
                               << "Err: 70 : Permission denied: Logs Source/x.txt";
     QTest::newRow("a folder named x.txt")
-        << "folder"
-        << "Ce n'est pas un fichier lisible."
+        << true << false << true << -1 << 1 << "Ce n'est pas un fichier lisible."
         << "Err: 75 : Path/File access error (not a file): Logs Source/x.txt";
 }
 
 void TestRobustness::sourceFolder() {
-    QFETCH(QString, kind);
+    QFETCH(bool, present);
+    QFETCH(bool, sourceThere);
+    QFETCH(bool, sourceIsFolder);
+    QFETCH(int, mode);
+    QFETCH(int, listed);
     QFETCH(QString, previewReason);
     QFETCH(QString, error);
+    if (mode >= 0 && !permissionsEnforced())
+        QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
     const QString folder = m_dir->filePath(QStringLiteral("Logs Source"));
     writeSource(QStringLiteral("other"), "o\r\n");
-    std::unique_ptr<ModeGuard> locked;
-    if (kind == QLatin1String("missing")) {
+    if (!present)
         QVERIFY(QDir(folder).removeRecursively());
-    } else if (kind == QLatin1String("mode 000")) {
-        if (!permissionsEnforced())
-            QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
+    if (sourceThere)
         writeSource(QStringLiteral("x"), "x1\r\n");
-        locked = std::make_unique<ModeGuard>(folder, 0);
-        QVERIFY(locked->applied());
-    } else {
+    if (sourceIsFolder)
         QVERIFY(QDir().mkpath(folder + QStringLiteral("/x.txt")));
+    std::unique_ptr<ModeGuard> locked;
+    if (mode >= 0) {
+        locked = std::make_unique<ModeGuard>(folder, mode_t(mode));
+        QVERIFY(locked->applied());
     }
     writeIni("[Source 1]\r\nDelay=0.01\r\nSourceFile=x\r\n");
 
@@ -352,7 +398,7 @@ void TestRobustness::sourceFolder() {
     initialise(window);
     QCOMPARE(window.instanceSlot(), 1);
     // Only real files are offered; a folder that cannot be listed offers none.
-    QCOMPARE(window.Combo_SRC1->count(), kind == QLatin1String("folder") ? 1 : 0);
+    QCOMPARE(window.Combo_SRC1->count(), listed);
     QVERIFY(window.Combo_SRC1->isEnabled());
 
     preview(window);
@@ -360,22 +406,15 @@ void TestRobustness::sourceFolder() {
                                      previewReason});
     QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
 
-    play(window);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 5000);
-    QVERIFY(window.LBL_Err->isVisible());
-    QCOMPARE(window.LBL_Err->text(), error);
-    QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
-    QVERIFY(halted(window));
+    playToError(window, error);
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes :"));
 
     // Put right, the same window plays the source.
-    if (kind == QLatin1String("missing")) {
-        QVERIFY(QDir().mkpath(folder));
-    } else if (kind == QLatin1String("mode 000")) {
+    if (locked)
         locked->restore();
-    } else {
+    QVERIFY(QDir().mkpath(folder));
+    if (sourceIsFolder)
         QVERIFY(QDir(folder + QStringLiteral("/x.txt")).removeRecursively());
-    }
     writeSource(QStringLiteral("x"), "x1\r\nx2\r\n");
     stop(window);
     MessageBox::clearShown();
@@ -389,39 +428,44 @@ void TestRobustness::sourceFolder() {
 // ---- one source file ----------------------------------------------------------------------------
 
 void TestRobustness::sourceFile_data() {
-    QTest::addColumn<QString>("kind");
+    // The source holds `content` and is given `mode` for the test (-1 for none); it is read
+    // through the preview or played.
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("viaPreview");
-    for (const char* kind : {"mode 000", "binary", "empty"}) {
-        QTest::addRow("%s, preview", kind) << QString::fromLatin1(kind) << true;
-        QTest::addRow("%s, play", kind) << QString::fromLatin1(kind) << false;
+    // Every byte value, line ends and NULs included, in a fixed shuffle.
+    QByteArray binary;
+    QRandomGenerator random(7);
+    for (int round = 0; round < 8; ++round) {
+        for (int b = 0; b < 256; ++b)
+            binary += static_cast<char>(b);
+    }
+    for (qsizetype i = binary.size() - 1; i > 0; --i)
+        std::swap(binary[i], binary[random.bounded(int(i + 1))]);
+    const struct {
+        const char* name;
+        QByteArray content;
+        int mode;
+    } sources[] = {{"mode 000", "secret\r\n", 0}, {"binary", binary, -1}, {"empty", QByteArray(), -1}};
+    for (const auto& source : sources) {
+        QTest::addRow("%s, preview", source.name) << source.content << source.mode << true;
+        QTest::addRow("%s, play", source.name) << source.content << source.mode << false;
     }
 }
 
 void TestRobustness::sourceFile() {
-    QFETCH(QString, kind);
+    QFETCH(QByteArray, content);
+    QFETCH(int, mode);
     QFETCH(bool, viaPreview);
+    if (mode >= 0 && !permissionsEnforced())
+        QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
     UdpReceiver receiver(32000);
     QVERIFY(receiver.isValid());
     const QString path = m_dir->filePath(QStringLiteral("Logs Source/x.txt"));
-    QByteArray content;
-    if (kind == QLatin1String("binary")) {
-        // Every byte value, line ends and NULs included, in a fixed shuffle.
-        QRandomGenerator random(7);
-        for (int round = 0; round < 8; ++round) {
-            for (int b = 0; b < 256; ++b)
-                content += static_cast<char>(b);
-        }
-        for (qsizetype i = content.size() - 1; i > 0; --i)
-            std::swap(content[i], content[random.bounded(int(i + 1))]);
-    } else if (kind == QLatin1String("mode 000")) {
-        content = "secret\r\n";
-    }
     writeSource(QStringLiteral("x"), content);
     std::unique_ptr<ModeGuard> locked;
-    if (kind == QLatin1String("mode 000")) {
-        if (!permissionsEnforced())
-            QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
-        locked = std::make_unique<ModeGuard>(path, 0);
+    if (mode >= 0) {
+        locked = std::make_unique<ModeGuard>(path, mode_t(mode));
         QVERIFY(locked->applied());
     }
     writeIni(udpIni(receiver.port(), "127.0.0.1", "x"));
@@ -434,12 +478,12 @@ void TestRobustness::sourceFile() {
 
     if (viaPreview) {
         preview(window);
-        if (kind == QLatin1String("mode 000")) {
+        if (locked) {
             QCOMPARE(boxTexts(),
                      QStringList{QStringLiteral("Impossible de lire la source « Logs "
                                                 "Source/x.txt ».\nL'accès à ce fichier est refusé.")});
             QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
-        } else if (kind == QLatin1String("empty")) {
+        } else if (lines.isEmpty()) {
             QVERIFY(MessageBox::shown().isEmpty());
             QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
             QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes :"));
@@ -451,7 +495,7 @@ void TestRobustness::sourceFile() {
     } else {
         play(window);
         QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 20000);
-        if (kind == QLatin1String("mode 000")) {
+        if (locked) {
             QCOMPARE(window.LBL_Err->text(),
                      QStringLiteral("Err: 70 : Permission denied: Logs Source/x.txt"));
             QVERIFY(window.LBL_Err->isVisible());
@@ -488,16 +532,18 @@ void TestRobustness::sourceFile() {
 }
 
 void TestRobustness::hugeSourceLine_data() {
-    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("viaPreview");
+    QTest::addColumn<bool>("datagrams"); // the output: datagrams or a file
     QTest::addColumn<bool>("hugeLast");
-    QTest::newRow("preview, then a short line") << "preview" << false;
-    QTest::newRow("preview, as the last line") << "preview" << true;
-    QTest::newRow("play to a file") << "file" << false;
-    QTest::newRow("play as datagrams") << "udp" << false;
+    QTest::newRow("preview, then a short line") << true << false << false;
+    QTest::newRow("preview, as the last line") << true << false << true;
+    QTest::newRow("play to a file") << false << false << false;
+    QTest::newRow("play as datagrams") << false << true << false;
 }
 
 void TestRobustness::hugeSourceLine() {
-    QFETCH(QString, action);
+    QFETCH(bool, viaPreview);
+    QFETCH(bool, datagrams);
     QFETCH(bool, hugeLast);
     constexpr qsizetype Size = 100 * 1024 * 1024;
     UdpReceiver receiver(32000);
@@ -513,9 +559,8 @@ void TestRobustness::hugeSourceLine() {
             QVERIFY(file.write("\r\nafter\r\n") == 9);
     }
     writeSource(QStringLiteral("small"), "s1\r\ns2\r\n");
-    QByteArray ini = action == QLatin1String("udp")
-                         ? udpIni(receiver.port(), "127.0.0.1", "huge")
-                         : QByteArray("[Source 1]\r\nDelay=0.01\r\nSourceFile=huge\r\n");
+    QByteArray ini = datagrams ? udpIni(receiver.port(), "127.0.0.1", "huge")
+                               : QByteArray("[Source 1]\r\nDelay=0.01\r\nSourceFile=huge\r\n");
     writeIni(ini);
 
     // The pane shows the beginning of the line, marked as cut; the output gets all of it.
@@ -526,7 +571,7 @@ void TestRobustness::hugeSourceLine() {
     initialise(window);
     MessageBox::clearShown();
 
-    if (action == QLatin1String("preview")) {
+    if (viaPreview) {
         preview(window);
         QVERIFY(MessageBox::shown().isEmpty());
         // The huge line is shown; a line after it finds the pane over its cap and empties it.
@@ -539,7 +584,7 @@ void TestRobustness::hugeSourceLine() {
         play(window);
         QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 120000);
         QVERIFY(TalvexFRMTestAccess::echoText(window).startsWith(shownHuge + QLatin1Char('\n')));
-        if (action == QLatin1String("file")) {
+        if (!datagrams) {
             QVERIFY(!window.LBL_Err->isVisible());
             QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 2"));
             QCOMPARE(QFileInfo(m_dir->filePath(QStringLiteral("Logs Générés/huge.txt"))).size(), Size + 9);
@@ -577,25 +622,26 @@ void TestRobustness::hugeSourceLine() {
 // ---- "Logs Générés" ---------------------------------------------------------------------------
 
 void TestRobustness::outputFolder_data() {
-    QTest::addColumn<QString>("kind");
+    // The folder is there or not, and is given `mode` for the test (-1 for none).
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("error");
-    QTest::newRow("missing") << "missing"
-                             << "Err: 76 : Path not found: Logs Générés/x.txt";
-    QTest::newRow("read-only") << "read-only"
-                               << "Err: 70 : Permission denied: Logs Générés/x.txt";
+    QTest::newRow("missing") << false << -1 << "Err: 76 : Path not found: Logs Générés/x.txt";
+    QTest::newRow("read-only") << true << 0555 << "Err: 70 : Permission denied: Logs Générés/x.txt";
 }
 
 void TestRobustness::outputFolder() {
-    QFETCH(QString, kind);
+    QFETCH(bool, present);
+    QFETCH(int, mode);
     QFETCH(QString, error);
+    if (mode >= 0 && !permissionsEnforced())
+        QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
     const QString folder = m_dir->filePath(QStringLiteral("Logs Générés"));
-    std::unique_ptr<ModeGuard> readOnly;
-    if (kind == QLatin1String("missing")) {
+    if (!present)
         QVERIFY(QDir(folder).removeRecursively());
-    } else {
-        if (!permissionsEnforced())
-            QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
-        readOnly = std::make_unique<ModeGuard>(folder, 0555);
+    std::unique_ptr<ModeGuard> readOnly;
+    if (mode >= 0) {
+        readOnly = std::make_unique<ModeGuard>(folder, mode_t(mode));
         QVERIFY(readOnly->applied());
     }
     writeSource(QStringLiteral("x"), "x1\r\nx2\r\n");
@@ -605,12 +651,7 @@ void TestRobustness::outputFolder() {
     activate(window);
     initialise(window);
     MessageBox::clearShown();
-    play(window);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 5000);
-    QVERIFY(window.LBL_Err->isVisible());
-    QCOMPARE(window.LBL_Err->text(), error);
-    QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
-    QVERIFY(halted(window));
+    playToError(window, error);
     // Ended before any line: nothing counted, nothing echoed, nothing created.
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes :"));
     QVERIFY(TalvexFRMTestAccess::echoText(window).isEmpty());
@@ -619,8 +660,7 @@ void TestRobustness::outputFolder() {
 
     if (readOnly)
         readOnly->restore();
-    else
-        QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QDir().mkpath(folder));
     stop(window);
     play(window);
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
@@ -740,15 +780,10 @@ void TestRobustness::unusableHost() {
     QCOMPARE(window.TXT_HoteIP1->text(), host);
     MessageBox::clearShown();
 
-    play(window);
-    QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 5000);
-    QCOMPARE(
-        window.LBL_Err->text(),
+    playToError(
+        window,
         QStringLiteral("Err: 10049 : Destination unusable: \"%1\" is not an address and does not resolve")
             .arg(host));
-    QVERIFY(window.LBL_Err->isVisible());
-    QCOMPARE(window.LBL_Titre->text(), QStringLiteral("Erreur Inconnue"));
-    QVERIFY(halted(window));
     // The line was counted and echoed before its send failed; nothing went out.
     QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lignes: 1"));
     QCOMPARE(TalvexFRMTestAccess::echoText(window), QStringLiteral("a\n"));

@@ -524,12 +524,8 @@ void TestStartup::limitOutcome() {
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.CMD_SRC1->click();
-    QCOMPARE(MessageBox::shown().size(), 1);
-    const MessageBox::Record box = MessageBox::shown().at(0);
-    QCOMPARE(box.title, title);
-    QCOMPARE(box.text, text);
-    QCOMPARE(box.icon, MessageBox::Icon::Warning);
-    QCOMPARE(box.buttons, MessageBox::Buttons::Ok);
+    QCOMPARE(boxSummaries(),
+             QStringList{boxSummary({title, text, MessageBox::Icon::Warning, MessageBox::Buttons::Ok})});
     QVERIFY(!w.isVisible());
     QCOMPARE(w.run()->quitRequested(), true);
     QCOMPARE(w.instanceSlot(), 0);
@@ -584,12 +580,8 @@ void TestStartup::slotsUnavailable() {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const QString choice = w.Combo_SRC1->currentText();
     w.CMD_SRC1->click();
-    QCOMPARE(MessageBox::shown().size(), 1);
-    const MessageBox::Record box = MessageBox::shown().at(0);
-    QCOMPARE(box.title, title);
-    QCOMPARE(box.text, text);
-    QCOMPARE(box.icon, MessageBox::Icon::Warning);
-    QCOMPARE(box.buttons, MessageBox::Buttons::Ok);
+    QCOMPARE(boxSummaries(),
+             QStringList{boxSummary({title, text, MessageBox::Icon::Warning, MessageBox::Buttons::Ok})});
     // Not the limit: the window stays as it was, without a slot, and nothing is written.
     QVERIFY(w.isVisible());
     QCOMPARE(w.run()->quitRequested(), false);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestWorkDir.h"
 #include "WindowTestKit.h"
+#include "window/CaptionFit.h"
 #include "window/EchoPane.h"
 #include "window/MediaButtonBar.h"
 #include "window/MessageBox.h"
@@ -17,7 +18,6 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QStyleOptionFrame>
 #include <QToolButton>
 #include <QtTest>
 
@@ -62,22 +62,6 @@ private:
 };
 
 namespace {
-
-QString designText(const QWidget* w) {
-    if (auto* box = qobject_cast<const QGroupBox*>(w))
-        return box->title();
-    if (auto* button = qobject_cast<const QAbstractButton*>(w))
-        return button->text();
-    if (auto* label = qobject_cast<const QLabel*>(w))
-        return label->text();
-    if (auto* edit = qobject_cast<const QLineEdit*>(w))
-        return edit->text();
-    if (auto* combo = qobject_cast<const QComboBox*>(w))
-        return combo->currentText();
-    if (auto* pane = qobject_cast<const QPlainTextEdit*>(w))
-        return pane->toPlainText();
-    return QString();
-}
 
 QRect fromTwips(int left, int top, int width, int height) {
     return QRect(left / 15, top / 15, width / 15, height / 15);
@@ -223,7 +207,7 @@ void TestWindowDesign::control() {
     QVERIFY(w->parentWidget());
     QCOMPARE(w->parentWidget()->objectName(), container);
     QCOMPARE(w->geometry(), geometry);
-    QCOMPARE(designText(w), text);
+    QCOMPARE(WindowTestKit::shownText(w), text);
     QCOMPARE(w->toolTip(), toolTip);
     // The control's own state, whatever its container's.
     QCOMPARE(w->isEnabledTo(w->parentWidget()), enabled);
@@ -396,16 +380,8 @@ void TestWindowDesign::fieldsShowWholeValues() {
     auto* combo = qobject_cast<QComboBox*>(control);
     QLineEdit* edit = combo ? combo->lineEdit() : qobject_cast<QLineEdit*>(control);
     QVERIFY(edit);
-    // The room the line edit gives its text: its contents rectangle inside the frame, less the
-    // text margins and the two pixels it keeps clear on each side.
-    QStyleOptionFrame option;
-    option.initFrom(edit);
-    option.rect = edit->rect();
-    option.lineWidth =
-        edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit) : 0;
-    const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
-    const QMargins margins = edit->textMargins();
-    const int room = contents.width() - margins.left() - margins.right() - 2 * 2;
+    // The room the window fits fields to; the value must take no more.
+    const int room = CaptionFit::fieldTextRoom(edit);
     const int needed = edit->fontMetrics().horizontalAdvance(value);
     QVERIFY2(needed <= room,
              qPrintable(QStringLiteral("%1 needs %2 px, has %3").arg(value).arg(needed).arg(room)));
