@@ -101,7 +101,10 @@ int fieldTextRoom(const QLineEdit* edit) {
     const QRect contents = edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit);
     const QMargins margins = edit->textMargins();
     constexpr int lineEditMargin = 2; // QLineEdit's own, on each side
-    return contents.width() - margins.left() - margins.right() - 2 * lineEditMargin;
+    // The line edit keeps one pixel after the text for the cursor and scrolls the text when that
+    // pixel does not fit, even when the field does not have the focus.
+    constexpr int cursorWidth = 1;
+    return contents.width() - margins.left() - margins.right() - 2 * lineEditMargin - cursorWidth;
 }
 
 void condenseField(QWidget* field, const QString& widest) {

@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QToolButton>
@@ -385,6 +386,14 @@ void TestWindowDesign::fieldsShowWholeValues() {
     const int needed = edit->fontMetrics().horizontalAdvance(value);
     QVERIFY2(needed <= room,
              qPrintable(QStringLiteral("%1 needs %2 px, has %3").arg(value).arg(needed).arg(room)));
+    // And as drawn: a line edit scrolls a value it cannot show whole to keep the cursor's end in
+    // view, so its pixels would then depend on where the cursor stands.
+    const QSignalBlocker quiet(edit);
+    edit->setText(value);
+    edit->setCursorPosition(int(value.size()));
+    const QImage cursorAtEnd = control->grab().toImage();
+    edit->setCursorPosition(0);
+    QVERIFY2(control->grab().toImage() == cursorAtEnd, qPrintable(value + QStringLiteral(" is scrolled")));
 }
 
 void TestWindowDesign::windowIconIsTheMenuIcon_data() {
