@@ -19,6 +19,10 @@
 using namespace WindowTestKit;
 
 // The parameter fields of an initialised window: checks, replacements and what each writes.
+// What the operator does to a focused option: a click or a key.
+using OptionPress = void (*)(QWidget*);
+Q_DECLARE_METATYPE(OptionPress)
+
 class TestFields : public QObject {
     Q_OBJECT
 
@@ -332,25 +336,31 @@ void TestFields::kindOfOutput() {
 
 void TestFields::optionPairs_data() {
     // Stored: GenerationType 0 (none stored) and SyslogFile 1, so Séquentielle and Syslog are on.
+    // `press` acts on the focused option `start`; clicking it or Space keeps it selected.
     QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("action"); // "click", or a key pressed on the focused option
-    QTest::newRow("click on Séquentielle") << "OPT_Sequentiel"
-                                           << "click";
-    QTest::newRow("Space on Séquentielle") << "OPT_Sequentiel"
-                                           << "Space";
-    QTest::newRow("click on Syslog") << "OPT_Syslog"
-                                     << "click";
-    QTest::newRow("Space on Syslog") << "OPT_Syslog"
-                                     << "Space";
-    for (const char* key : {"Right", "Down", "Left", "Up"}) {
-        QTest::addRow("%s from Séquentielle", key) << "OPT_Sequentiel" << key;
-        QTest::addRow("%s from Syslog", key) << "OPT_Syslog" << key;
+    QTest::addColumn<OptionPress>("press");
+    QTest::addColumn<bool>("keepsSelection");
+    const OptionPress click = [](QWidget* option) { QTest::mouseClick(option, Qt::LeftButton); };
+    const OptionPress space = [](QWidget* option) { QTest::keyClick(option, Qt::Key_Space); };
+    QTest::newRow("click on Séquentielle") << "OPT_Sequentiel" << click << true;
+    QTest::newRow("Space on Séquentielle") << "OPT_Sequentiel" << space << true;
+    QTest::newRow("click on Syslog") << "OPT_Syslog" << click << true;
+    QTest::newRow("Space on Syslog") << "OPT_Syslog" << space << true;
+    const QList<QPair<const char*, OptionPress>> arrows = {
+        {"Right", [](QWidget* option) { QTest::keyClick(option, Qt::Key_Right); }},
+        {"Down", [](QWidget* option) { QTest::keyClick(option, Qt::Key_Down); }},
+        {"Left", [](QWidget* option) { QTest::keyClick(option, Qt::Key_Left); }},
+        {"Up", [](QWidget* option) { QTest::keyClick(option, Qt::Key_Up); }}};
+    for (const auto& [key, press] : arrows) {
+        QTest::addRow("%s from Séquentielle", key) << "OPT_Sequentiel" << press << false;
+        QTest::addRow("%s from Syslog", key) << "OPT_Syslog" << press << false;
     }
 }
 
 void TestFields::optionPairs() {
     QFETCH(QString, start);
-    QFETCH(QString, action);
+    QFETCH(OptionPress, press);
+    QFETCH(bool, keepsSelection);
     TalvexFRM& w = *m_window;
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -361,18 +371,10 @@ void TestFields::optionPairs() {
     auto* option = w.findChild<QRadioButton*>(start);
     QVERIFY(option);
     option->setFocus(Qt::OtherFocusReason);
-    const QHash<QString, Qt::Key> keys = {{QStringLiteral("Space"), Qt::Key_Space},
-                                          {QStringLiteral("Right"), Qt::Key_Right},
-                                          {QStringLiteral("Down"), Qt::Key_Down},
-                                          {QStringLiteral("Left"), Qt::Key_Left},
-                                          {QStringLiteral("Up"), Qt::Key_Up}};
-    if (action == QLatin1String("click"))
-        QTest::mouseClick(option, Qt::LeftButton);
-    else
-        QTest::keyClick(option, keys.value(action));
+    press(option);
 
-    // Clicking or Space on the selected option keeps it; arrows move within the pair only.
-    if (!keys.contains(action) || action == QLatin1String("Space"))
+    // Arrows move within the pair only.
+    if (keepsSelection)
         QVERIFY(option->isChecked());
     auto* focused = qobject_cast<QRadioButton*>(QApplication::focusWidget());
     QVERIFY(focused);

@@ -115,29 +115,26 @@ void TestLanguage::designTextsDifferFromTheTable() {
 }
 
 void TestLanguage::switches_data() {
-    QTest::addColumn<QString>("clicks");
-    QTest::newRow("French") << "FR";
-    QTest::newRow("English") << "UK";
-    QTest::newRow("French twice") << "FR FR";
-    QTest::newRow("English twice") << "UK UK";
-    QTest::newRow("English then French") << "UK FR";
-    QTest::newRow("French then English") << "FR UK";
-    QTest::newRow("back and forth") << "UK FR UK FR UK";
+    // The flags clicked, in order: 0 the French one, 1 the English one.
+    QTest::addColumn<QList<int>>("clicks");
+    QTest::newRow("French") << QList<int>{0};
+    QTest::newRow("English") << QList<int>{1};
+    QTest::newRow("French twice") << QList<int>{0, 0};
+    QTest::newRow("English twice") << QList<int>{1, 1};
+    QTest::newRow("English then French") << QList<int>{1, 0};
+    QTest::newRow("French then English") << QList<int>{0, 1};
+    QTest::newRow("back and forth") << QList<int>{1, 0, 1, 0, 1};
 }
 
 void TestLanguage::switches() {
-    QFETCH(QString, clicks);
+    QFETCH(QList<int>, clicks);
     TalvexFRM window;
     QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("Talvex.ini"))));
 
-    for (const QString& click : clicks.split(QLatin1Char(' '))) {
-        const bool english = click == QLatin1String("UK");
-        if (english)
-            WindowTestKit::chooseLanguage(window, 1);
-        else
-            WindowTestKit::chooseLanguage(window, 0);
-
-        QCOMPARE(window.languageOffset(), english ? 1 : 0);
+    for (const int language : clicks) {
+        WindowTestKit::chooseLanguage(window, language);
+        const bool english = language == 1;
+        QCOMPARE(window.languageOffset(), language);
         for (const Caption& c : captions()) {
             QWidget* w = window.findChild<QWidget*>(QLatin1String(c.control));
             QVERIFY2(w, c.control);

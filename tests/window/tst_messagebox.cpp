@@ -20,6 +20,10 @@
 
 // The one entry point for message boxes: scripted answers and records for tests, a real modal
 // QMessageBox otherwise, whose Yes/No follow the interface language.
+// What the operator does to a box before pressing one of its buttons.
+using BoxGesture = void (*)(QMessageBox*);
+Q_DECLARE_METATYPE(BoxGesture)
+
 class TestMessageBox : public QObject {
     Q_OBJECT
 
@@ -185,19 +189,20 @@ void TestMessageBox::realBoxFollowsTheLanguage() {
 
 void TestMessageBox::realBoxAnswers_data() {
     // What the operator does first (nothing, Escape or the title bar's close box), then the button.
-    QTest::addColumn<QString>("first");
+    QTest::addColumn<BoxGesture>("first");
     QTest::addColumn<int>("press"); // a QMessageBox::StandardButton
     QTest::addColumn<int>("expected");
-    QTest::newRow("Yes") << QString() << int(QMessageBox::Yes) << int(MessageBox::Answer::Yes);
-    QTest::newRow("No") << QString() << int(QMessageBox::No) << int(MessageBox::Answer::No);
-    QTest::newRow("Escape, then Yes")
-        << QStringLiteral("Escape") << int(QMessageBox::Yes) << int(MessageBox::Answer::Yes);
-    QTest::newRow("close box, then No")
-        << QStringLiteral("close") << int(QMessageBox::No) << int(MessageBox::Answer::No);
+    const BoxGesture nothing = [](QMessageBox*) {};
+    const BoxGesture escape = [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); };
+    const BoxGesture closeBox = [](QMessageBox* box) { box->close(); };
+    QTest::newRow("Yes") << nothing << int(QMessageBox::Yes) << int(MessageBox::Answer::Yes);
+    QTest::newRow("No") << nothing << int(QMessageBox::No) << int(MessageBox::Answer::No);
+    QTest::newRow("Escape, then Yes") << escape << int(QMessageBox::Yes) << int(MessageBox::Answer::Yes);
+    QTest::newRow("close box, then No") << closeBox << int(QMessageBox::No) << int(MessageBox::Answer::No);
 }
 
 void TestMessageBox::realBoxAnswers() {
-    QFETCH(QString, first);
+    QFETCH(BoxGesture, first);
     QFETCH(int, press);
     QFETCH(int, expected);
     MessageBox::setScripted(false);
@@ -207,10 +212,7 @@ void TestMessageBox::realBoxAnswers() {
     onNextBox([&](QMessageBox* box) {
         title = box->windowTitle();
         icon = box->icon();
-        if (first == QLatin1String("Escape"))
-            QTest::keyClick(box, Qt::Key_Escape);
-        else if (first == QLatin1String("close"))
-            box->close();
+        first(box);
         QCoreApplication::processEvents();
         stillUp = box->isVisible() && QApplication::activeModalWidget() == box;
         box->button(QMessageBox::StandardButton(press))->click();

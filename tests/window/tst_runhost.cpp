@@ -17,6 +17,10 @@
 
 #include <memory>
 
+// One call the run makes on its window.
+using RunHostCall = void (*)(RunHost*);
+Q_DECLARE_METATYPE(RunHostCall)
+
 // The window as the generation run sees it, through RunHost only.
 class TestRunHost : public QObject {
     Q_OBJECT
@@ -153,28 +157,23 @@ void TestRunHost::echoBatchesFastLines() {
 }
 
 void TestRunHost::echoFlushedWhenTheRunPausesOrEnds_data() {
-    QTest::addColumn<QString>("call");
-    QTest::newRow("run buttons") << "setRunButtons";
-    QTest::newRow("controls unlocked") << "setControlsEnabled";
-    QTest::newRow("error") << "showError";
-    QTest::newRow("completion message") << "showInformation";
-    QTest::newRow("question") << "askYesNo";
+    QTest::addColumn<RunHostCall>("call");
+    QTest::newRow("run buttons") << RunHostCall([](RunHost* h) { h->setRunButtons(true, false, false); });
+    QTest::newRow("controls unlocked")
+        << RunHostCall([](RunHost* h) { h->setControlsEnabled(RunHost::AllLocked, true); });
+    QTest::newRow("error") << RunHostCall(
+        [](RunHost* h) { h->showError(QStringLiteral("Err"), QStringLiteral("Erreur Inconnue")); });
+    QTest::newRow("completion message") << RunHostCall(
+        [](RunHost* h) { h->showInformation(QStringLiteral("Fichier"), QStringLiteral("done")); });
+    QTest::newRow("question") << RunHostCall(
+        [](RunHost* h) { h->askYesNo(QStringLiteral("Fichier"), QStringLiteral("add?")); });
 }
 
 void TestRunHost::echoFlushedWhenTheRunPausesOrEnds() {
-    QFETCH(QString, call);
+    QFETCH(RunHostCall, call);
     for (int i = 0; i < 100; ++i)
         host()->echoLine("line " + QByteArray::number(i));
-    if (call == QLatin1String("setRunButtons"))
-        host()->setRunButtons(true, false, false);
-    else if (call == QLatin1String("setControlsEnabled"))
-        host()->setControlsEnabled(RunHost::AllLocked, true);
-    else if (call == QLatin1String("showError"))
-        host()->showError(QStringLiteral("Err"), QStringLiteral("Erreur Inconnue"));
-    else if (call == QLatin1String("showInformation"))
-        host()->showInformation(QStringLiteral("Fichier"), QStringLiteral("done"));
-    else
-        host()->askYesNo(QStringLiteral("Fichier"), QStringLiteral("add?"));
+    call(host());
     // Straight after the call, without the event loop: every line is in the pane.
     QCOMPARE(pane()->blockCount(), 101);
     QCOMPARE(pane()->findBlockByNumber(99).text(), QStringLiteral("line 99"));

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "Permissions.h"
 #include "WindowTestKit.h"
 #include "settings/Settings.h"
 #include "window/MediaButtonBar.h"
@@ -24,6 +25,26 @@
 using namespace WindowTestKit;
 
 // Choosing the source in Combo_SRC1 and previewing it.
+namespace {
+// Puts the cause of a preview failure in place in the source folder; false when it could not.
+using PreviewFailureCause = bool (*)(const QString& sourceFolder);
+
+bool nothingMore(const QString&) {
+    return true;
+}
+bool folderNamedAsASource(const QString& sourceFolder) {
+    return QDir().mkpath(sourceFolder + QStringLiteral("/dir.txt"));
+}
+bool noSourceFolder(const QString& sourceFolder) {
+    return QDir(sourceFolder).removeRecursively();
+}
+bool unreadableSource(const QString& sourceFolder) {
+    return ::chmod(QFile::encodeName(sourceFolder + QStringLiteral("/alpha.txt")).constData(), 0) == 0;
+}
+} // namespace
+
+Q_DECLARE_METATYPE(PreviewFailureCause)
+
 class TestSource : public QObject {
     Q_OBJECT
 
@@ -436,38 +457,28 @@ void TestSource::previewTwice() {
 }
 
 void TestSource::previewFailure_data() {
+    // `cause` puts the failure in place in "Logs Source"; `needsPermissionBits` when it relies on
+    // them being enforced.
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("setup");
-    QTest::newRow("missing file") << "gone"
-                                  << "";
-    QTest::newRow("empty name") << ""
-                                << "";
-    QTest::newRow("placeholder") << "Votre Choix..."
-                                 << "";
-    QTest::newRow("a folder") << "dir"
-                              << "folder";
-    QTest::newRow("missing folder") << "alpha"
-                                    << "no folder";
-    QTest::newRow("no read permission") << "alpha"
-                                        << "mode 000";
+    QTest::addColumn<PreviewFailureCause>("cause");
+    QTest::addColumn<bool>("needsPermissionBits");
+    QTest::newRow("missing file") << "gone" << PreviewFailureCause(nothingMore) << false;
+    QTest::newRow("empty name") << "" << PreviewFailureCause(nothingMore) << false;
+    QTest::newRow("placeholder") << "Votre Choix..." << PreviewFailureCause(nothingMore) << false;
+    QTest::newRow("a folder") << "dir" << PreviewFailureCause(folderNamedAsASource) << false;
+    QTest::newRow("missing folder") << "alpha" << PreviewFailureCause(noSourceFolder) << false;
+    QTest::newRow("no read permission") << "alpha" << PreviewFailureCause(unreadableSource) << true;
 }
 
 void TestSource::previewFailure() {
     QFETCH(QString, name);
-    QFETCH(QString, setup);
+    QFETCH(PreviewFailureCause, cause);
+    QFETCH(bool, needsPermissionBits);
+    if (needsPermissionBits && !permissionsEnforced())
+        QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
     initialise("alpha");
     const QString folder = m_dir->filePath(QStringLiteral("Logs Source"));
-    if (setup == QStringLiteral("folder")) {
-        QVERIFY(QDir().mkpath(folder + QStringLiteral("/dir.txt")));
-    } else if (setup == QStringLiteral("no folder")) {
-        QVERIFY(QDir(folder).removeRecursively());
-    } else if (setup == QStringLiteral("mode 000")) {
-        const QString path = folder + QStringLiteral("/alpha.txt");
-        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0) == 0);
-        QFile probe(path);
-        if (probe.open(QIODevice::ReadOnly))
-            QSKIP("permission bits are not enforced for this user (run without CAP_DAC_OVERRIDE)");
-    }
+    QVERIFY(cause(folder));
     m_window->LBL_LineCount->setText(QStringLiteral("Lines : 7"));
     m_window->TXT_OutPut->setPlainText(QStringLiteral("left over"));
     runPreview(name);
