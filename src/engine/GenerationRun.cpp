@@ -297,11 +297,14 @@ bool GenerationRun::Private::produce() {
         return false;
     }
     ++lineCounter;
-    host->setLineCountCaption(text(Str::Lines) + QStringLiteral(": ") + QString::number(lineCounter));
-    host->echoLine(currentLine);
+    // The line goes out first and is shown after: whatever the window does with it then adds
+    // nothing to the time between two lines at the receiver. A line whose output fails is
+    // counted and shown all the same, before the error.
+    const RunError error = outputChoice == 0 ? output.writeLine(currentLine) : udp->send(currentLine);
+    host->showProducedLine(text(Str::Lines) + QStringLiteral(": ") + QString::number(lineCounter),
+                           currentLine);
     if (!running)
         return false;
-    const RunError error = outputChoice == 0 ? output.writeLine(currentLine) : udp->send(currentLine);
     if (error.isError()) {
         fail(error);
         return false;

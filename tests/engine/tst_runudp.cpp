@@ -24,6 +24,7 @@ private slots:
     void cleanup();
 
     void everyLineExactlyAsRead();
+    void lineSentBeforeItIsShown();
     void nobodyListeningDoesNotStopTheRun();
     void stopClosesSocketNextRunSendsToSameDestination();
     void datagramSizeLimit();
@@ -82,6 +83,19 @@ void TestRunUdp::everyLineExactlyAsRead() {
     QCOMPARE(m_host->errorCount, 0);
     // UDP output touches no output file.
     QVERIFY(!QFileInfo::exists(GenerationRun::outputPath(Source)));
+}
+
+void TestRunUdp::lineSentBeforeItIsShown() {
+    // The window's work on a line must not hold up the line itself.
+    QVERIFY(writeFile(SourcePath, "first\r\nsecond\r\n"));
+    UdpReceiver receiver;
+    QVERIFY(receiver.isValid());
+    aimAt(QStringLiteral("127.0.0.1"), receiver.port());
+    QList<QByteArray> arrivedBeforeEcho;
+    m_host->onEcho = [&] { arrivedBeforeEcho += receiver.receive(1, 500); };
+    QVERIFY(playAndWait(*m_run, Source, Delay));
+    QCOMPARE(arrivedBeforeEcho, (QList<QByteArray>{"first", "second"}));
+    QCOMPARE(m_host->echo, (QList<QByteArray>{"first", "second"}));
 }
 
 void TestRunUdp::nobodyListeningDoesNotStopTheRun() {
