@@ -35,7 +35,7 @@ public:
     void restoreNormalWindow() override {}
 
     QStringList errors;
-    // Called at each echo, that is right after the wait, before the line goes to its output.
+    // Called at each echo, that is right after the wait and the line's hand-over to its output.
     std::function<void()> onEcho;
 
 private:

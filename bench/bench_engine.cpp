@@ -25,9 +25,9 @@ void pacing(double delay, int lines) {
     GenerationRun run(&host, &udp);
     std::vector<double> lateMs;
     // A wait starts after the previous line went to its output and the next one was read; the
-    // line is due one delay later and is echoed as soon as it is produced. Measuring from the
-    // previous line's hand-over to this echo bounds the lateness from above (it includes the
-    // read) and leaves out the output's own cost.
+    // line is due one delay later and is echoed as soon as it went to its output. Measuring from
+    // the previous line's hand-over to this echo bounds the lateness from above (it includes the
+    // read and the output's own cost).
     double waitStart = 0;
     host.onEcho = [&] { lateMs.push_back((monotonicSeconds() - waitStart - delay) * 1000); };
     QObject::connect(&run, &GenerationRun::lineProduced, &run, [&] { waitStart = monotonicSeconds(); });
@@ -60,9 +60,9 @@ void waitCost() {
     UdpSink udp;
     GenerationRun run(&host, &udp);
     // The processor time spent inside each wait: from a line's hand-over to its output until the
-    // next line is echoed, which is when it is produced. Part of it is the kernel's own cost of
-    // putting a process to sleep and waking it, which a plain clock_nanosleep pays too; what the
-    // wait spends beyond that would be spinning.
+    // next line is echoed, right after its own hand-over (a write to a file). Part of it is the kernel's own
+    // cost of putting a process to sleep and waking it, which a plain clock_nanosleep pays too; what the wait
+    // spends beyond that would be spinning.
     double waitCpu = 0;
     double handedOver = -1;
     int waits = 0;

@@ -64,6 +64,7 @@ struct GenerationRun::Private {
     QElapsedTimer clock;
     qint64 dueNs = 0;
     qint64 delayNs = 0;
+    qint64 producedAtNs = -1; // when the last line went to its output, until the next wait starts
 
     QString text(int n) const { return StringTable::lookup(n, host->languageOffset()); }
     bool randomMode() const { return order == GenerationOrder::Random; }
@@ -115,6 +116,7 @@ void GenerationRun::Private::freshStart(double delay) {
     host->clearEcho();
     lineCounter = 0;
     workingDelay = delay;
+    producedAtNs = -1;
     // Whatever a halted run left open is let go: this run starts from the top of its files.
     source.close();
     index.clear();
@@ -209,7 +211,11 @@ void GenerationRun::Private::armWait(AfterWait next) {
     // Far beyond any accepted delay; keeps the nanoseconds finite.
     const double delayNs = std::min(delay * 1e9, 1e18);
     this->delayNs = static_cast<qint64>(std::ceil(delayNs));
-    dueNs = clock.nsecsElapsed() + this->delayNs;
+    // A wait that follows a line runs from the moment that line went out, not from the end of
+    // what came after it (the window's work, the read of the next line): lines leave the delay
+    // apart, however long the window took.
+    dueNs = (producedAtNs >= 0 ? producedAtNs : clock.nsecsElapsed()) + this->delayNs;
+    producedAtNs = -1;
     // With no wait at all (a delay of 0, which only the command line gives), a pass through the
     // event loop per line would cost more than the line itself: the burst running takes it.
     if (inBurst && this->delayNs == 0 && next == AfterWait::Produce) {
@@ -297,11 +303,15 @@ bool GenerationRun::Private::produce() {
         return false;
     }
     ++lineCounter;
-    host->setLineCountCaption(text(Str::Lines) + QStringLiteral(": ") + QString::number(lineCounter));
-    host->echoLine(currentLine);
+    // The line goes out first and is shown after: whatever the window does with it then adds
+    // nothing to the time between two lines at the receiver. A line whose output fails is
+    // counted and shown all the same, before the error.
+    const RunError error = outputTo == Output::File ? output.writeLine(currentLine) : udp->send(currentLine);
+    producedAtNs = clock.nsecsElapsed();
+    host->showProducedLine(text(Str::Lines) + QStringLiteral(": ") + QString::number(lineCounter),
+                           currentLine);
     if (!running)
         return false;
-    const RunError error = outputTo == Output::File ? output.writeLine(currentLine) : udp->send(currentLine);
     if (error.isError()) {
         fail(error);
         return false;

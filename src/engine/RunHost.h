@@ -30,6 +30,12 @@ public:
     virtual void echoLine(const QByteArray& line) = 0;
     // LBL_LineCount's caption, e.g. "Lignes: 12".
     virtual void setLineCountCaption(const QString& caption) = 0;
+    // A produced line and the count that goes with it. A window that paints them should do so
+    // together, in one paint.
+    virtual void showProducedLine(const QString& countCaption, const QByteArray& line) {
+        setLineCountCaption(countCaption);
+        echoLine(line);
+    }
     // The error display: LBL_Err shown with `errorCaption`, LBL_Titre set to `titleCaption`.
     virtual void showError(const QString& errorCaption, const QString& titleCaption) = 0;
 

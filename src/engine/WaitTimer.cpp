@@ -20,7 +20,7 @@ WaitTimer::WaitTimer(QObject* parent) : QObject(parent) {
     connect(&m_fallback, &QTimer::timeout, this, &WaitTimer::fired);
     m_precise = new platform::MonotonicTimerFd(this);
     if (m_precise->isValid())
-        connect(m_precise, &platform::MonotonicTimerFd::expired, this, &WaitTimer::fired);
+        connect(m_precise, &platform::MonotonicTimerFd::expired, this, &WaitTimer::preciseFired);
 }
 
 WaitTimer::~WaitTimer() = default;
@@ -32,30 +32,38 @@ bool WaitTimer::isPrecise() const {
 void WaitTimer::start(qint64 nanoseconds) {
     m_active = true;
     if (!m_precise->isValid() || nanoseconds <= ImmediateNs) {
+        disarmPrecise();
         m_fallback.start(static_cast<int>(std::clamp<qint64>(nanoseconds / NsPerMs, 0, MaxFallbackMs)));
         return;
     }
     m_fallback.stop();
-    drain(); // an expiry of the previous start must not be taken for this one
+    // Arming drops an expiry of the previous start that was not taken yet: no read needed here.
     m_precise->arm(nanoseconds);
+    m_preciseArmed = true;
 }
 
 void WaitTimer::stop() {
     m_active = false;
     m_fallback.stop();
-    if (!m_precise->isValid())
-        return;
-    m_precise->disarm();
-    drain();
+    disarmPrecise();
 }
 
-void WaitTimer::drain() {
-    m_precise->drain();
+void WaitTimer::disarmPrecise() {
+    if (!m_preciseArmed)
+        return;
+    m_preciseArmed = false;
+    m_precise->disarm();
+}
+
+void WaitTimer::preciseFired() {
+    // The event loop may report an expiry that a later start or stop has since dropped.
+    if (!m_precise->drain())
+        return;
+    m_preciseArmed = false;
+    fired();
 }
 
 void WaitTimer::fired() {
-    if (m_precise->isValid())
-        drain();
     m_fallback.stop();
     if (!m_active)
         return;

@@ -31,10 +31,12 @@ signals:
     void timeout();
 
 private:
+    void disarmPrecise();
+    void preciseFired();
     void fired();
-    void drain();
 
     platform::MonotonicTimerFd* m_precise = nullptr;
     QTimer m_fallback;
     bool m_active = false;
+    bool m_preciseArmed = false;
 };

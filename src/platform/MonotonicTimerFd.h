@@ -16,11 +16,13 @@ public:
     ~MonotonicTimerFd() override;
 
     bool isValid() const { return m_fd >= 0; }
-    // Arms the timer for nanoseconds from now (at least one).
+    // Arms the timer for nanoseconds from now (at least one). Arming again, or disarming, drops
+    // an expiry not yet taken.
     void arm(qint64 nanoseconds);
     void disarm();
-    // Takes a pending expiry, so that it is not taken for the next one.
-    void drain();
+    // Takes a pending expiry; false when there was none (an expired() that a later arm or disarm
+    // made stale).
+    bool drain();
 
 signals:
     void expired();

@@ -89,11 +89,22 @@ QString EchoPane::displayText(const QByteArray& line) {
     return text;
 }
 
-void EchoPane::append(const QByteArray& line) {
+void EchoPane::queue(const QByteArray& line) {
     m_waiting.append(displayText(line));
     // The pane keeps only the most recent lines; so do the lines waiting for it.
     if (m_waiting.size() > MaxLines)
         m_waiting.removeFirst();
+}
+
+void EchoPane::append(const QByteArray& line) {
+    queue(line);
+    scheduleFrame();
+}
+
+void EchoPane::append(const QByteArray& line, const QString& countCaption) {
+    queue(line);
+    m_caption = countCaption;
+    m_captionWaiting = true;
     scheduleFrame();
 }
 

@@ -38,6 +38,8 @@ public:
     // A produced line and the count that goes with it, both shown by the next frame.
     void append(const QByteArray& line);
     void setCount(const QString& caption);
+    // Both at once: one frame for the two, where one after the other could take two.
+    void append(const QByteArray& line, const QString& countCaption);
     // Empties the pane and drops waiting lines; the count keeps its text.
     void clear();
     // Shows whatever waits, now.
@@ -48,6 +50,7 @@ public:
     QString text();
 
 private:
+    void queue(const QByteArray& line);
     void scheduleFrame();
     void frameDue();
     bool minimised() const;

@@ -622,6 +622,10 @@ void TalvexFRM::setLineCountCaption(const QString& caption) {
     m_echo->setCount(caption);
 }
 
+void TalvexFRM::showProducedLine(const QString& countCaption, const QByteArray& line) {
+    m_echo->append(line, countCaption);
+}
+
 void TalvexFRM::showError(const QString& errorCaption, const QString& titleCaption) {
     flushEcho();
     LBL_Err->setText(errorCaption);

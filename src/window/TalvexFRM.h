@@ -127,6 +127,7 @@ private:
     void clearEcho() override;
     void echoLine(const QByteArray& line) override;
     void setLineCountCaption(const QString& caption) override;
+    void showProducedLine(const QString& countCaption, const QByteArray& line) override;
     void showError(const QString& errorCaption, const QString& titleCaption) override;
     bool askYesNo(const QString& title, const QString& text) override;
     void showInformation(const QString& title, const QString& text) override;

@@ -24,6 +24,8 @@ private slots:
     void cleanup();
 
     void everyLineExactlyAsRead();
+    void lineSentBeforeItIsShown();
+    void waitCountsFromTheSend();
     void nobodyListeningDoesNotStopTheRun();
     void stopClosesSocketNextRunSendsToSameDestination();
     void datagramSizeLimit();
@@ -82,6 +84,40 @@ void TestRunUdp::everyLineExactlyAsRead() {
     QCOMPARE(m_host->errorCount, 0);
     // UDP output touches no output file.
     QVERIFY(!QFileInfo::exists(GenerationRun::outputPath(Source)));
+}
+
+void TestRunUdp::lineSentBeforeItIsShown() {
+    // The window's work on a line must not hold up the line itself.
+    QVERIFY(writeFile(SourcePath, "first\r\nsecond\r\n"));
+    UdpReceiver receiver;
+    QVERIFY(receiver.isValid());
+    aimAt(QStringLiteral("127.0.0.1"), receiver.port());
+    QList<QByteArray> arrivedBeforeEcho;
+    m_host->onEcho = [&] { arrivedBeforeEcho += receiver.receive(1, 500); };
+    QVERIFY(playAndWait(*m_run, Source, Delay));
+    QCOMPARE(arrivedBeforeEcho, (QList<QByteArray>{"first", "second"}));
+    QCOMPARE(m_host->echo, (QList<QByteArray>{"first", "second"}));
+}
+
+void TestRunUdp::waitCountsFromTheSend() {
+    // A window slower than the delay adds nothing to it: the next line leaves one delay after
+    // the last one, not one delay after the window is done. Counted from the end of the
+    // window's work, the second line could not leave before 700 ms.
+    QVERIFY(writeFile(SourcePath, "first\r\nsecond\r\n"));
+    UdpReceiver receiver;
+    QVERIFY(receiver.isValid());
+    aimAt(QStringLiteral("127.0.0.1"), receiver.port());
+    QElapsedTimer clock;
+    QList<qint64> shownAtMs;
+    m_host->onEcho = [&] {
+        shownAtMs << clock.elapsed();
+        QThread::msleep(400);
+    };
+    clock.start();
+    QVERIFY(playAndWait(*m_run, Source, QStringLiteral("0.3")));
+    QCOMPARE(receiver.receive(2), (QList<QByteArray>{"first", "second"}));
+    QCOMPARE(shownAtMs.size(), 2);
+    QVERIFY2(shownAtMs[1] - shownAtMs[0] < 650, qPrintable(QString::number(shownAtMs[1] - shownAtMs[0])));
 }
 
 void TestRunUdp::nobodyListeningDoesNotStopTheRun() {

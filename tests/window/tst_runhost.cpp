@@ -45,6 +45,7 @@ private slots:
     void controlsEnabled_data();
     void controlsEnabled();
     void lineCountCaption();
+    void producedLineAndCountTogether();
     void showError();
     void questions();
     void restoreNormalWindow();
@@ -284,6 +285,18 @@ void TestRunHost::controlsEnabled() {
 void TestRunHost::lineCountCaption() {
     host()->setLineCountCaption(QStringLiteral("Lignes: 12"));
     QCOMPARE(m_window->LBL_LineCount->text(), QStringLiteral("Lignes: 12"));
+}
+
+void TestRunHost::producedLineAndCountTogether() {
+    // After a quiet frame, a line and its count are shown at once, both of them.
+    host()->showProducedLine(QStringLiteral("Lignes: 1"), "first");
+    QCOMPARE(pane()->blockCount(), 2);
+    QCOMPARE(m_window->LBL_LineCount->text(), QStringLiteral("Lignes: 1"));
+    // Within the same frame they wait, and come together.
+    host()->showProducedLine(QStringLiteral("Lignes: 2"), "second");
+    QTRY_COMPARE(pane()->blockCount(), 3);
+    QCOMPARE(m_window->LBL_LineCount->text(), QStringLiteral("Lignes: 2"));
+    QCOMPARE(TalvexFRMTestAccess::echoText(*m_window), QStringLiteral("first\nsecond\n"));
 }
 
 void TestRunHost::showError() {

@@ -44,9 +44,9 @@ void MonotonicTimerFd::disarm() {
     ::timerfd_settime(m_fd, 0, &disarm, nullptr);
 }
 
-void MonotonicTimerFd::drain() {
+bool MonotonicTimerFd::drain() {
     std::uint64_t expirations = 0;
-    [[maybe_unused]] const ssize_t n = ::read(m_fd, &expirations, sizeof expirations);
+    return ::read(m_fd, &expirations, sizeof expirations) == sizeof expirations && expirations > 0;
 }
 
 } // namespace platform
