@@ -37,7 +37,9 @@ Result send(std::uint16_t port, const QList<QByteArray>& lines, std::int64_t del
             timespec wait{};
             wait.tv_sec = static_cast<time_t>(delayNs / 1000000000);
             wait.tv_nsec = static_cast<long>(delayNs % 1000000000);
-            while (::clock_nanosleep(CLOCK_MONOTONIC, 0, &wait, &wait) == EINTR) {
+            // Without a delay, a bare sendto loop: even a sleep of 0 is a system call that may
+            // give the processor away, and would then measure the scheduler instead of the send.
+            while (delayNs > 0 && ::clock_nanosleep(CLOCK_MONOTONIC, 0, &wait, &wait) == EINTR) {
             }
             if (::sendto(fd, line.constData(), size_t(line.size()), 0, reinterpret_cast<const sockaddr*>(&to),
                          sizeof to) == line.size())
