@@ -103,9 +103,7 @@ void EchoPane::append(const QByteArray& line) {
 
 void EchoPane::append(const QByteArray& line, const QString& countCaption) {
     queue(line);
-    m_caption = countCaption;
-    m_captionWaiting = true;
-    scheduleFrame();
+    setCount(countCaption); // one frame decision for the two
 }
 
 void EchoPane::setCount(const QString& caption) {
