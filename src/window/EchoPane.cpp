@@ -2,10 +2,14 @@
 #include "window/EchoPane.h"
 
 #include <QLabel>
+#include <QPlainTextDocumentLayout>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStringDecoder>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -48,10 +52,47 @@ bool decodeUtf8(QByteArrayView bytes, QString* text) {
     return !decoder.hasError();
 }
 
+// The pane's layout. The plain text layout repaints only the changed blocks when one line is
+// appended, but asks for the whole visible pane when one edit adds several, as a frame of the
+// echo does. For an edit that only appends a few lines at the end, this asks for the appended
+// blocks alone: the scroll to the end then moves what is already painted and paints the rest.
+class AppendLayout : public QPlainTextDocumentLayout {
+public:
+    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+
+    // Beyond this many blocks a frame is mostly new lines anyway, and asking for each block
+    // would lay out lines that scroll away unseen.
+    static constexpr int MaxQuietBlocks = 32;
+
+protected:
+    void documentChanged(int from, int charsRemoved, int charsAdded) override {
+        const QTextDocument* doc = document();
+        const QTextBlock first = doc->findBlock(from);
+        const bool fewAppended = charsRemoved == 0 && charsAdded > 0 &&
+                                 from + charsAdded >= doc->characterCount() - 1 &&
+                                 doc->blockCount() - first.blockNumber() <= MaxQuietBlocks;
+        if (!fewAppended) {
+            QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
+            return;
+        }
+        {
+            const QSignalBlocker quiet(this);
+            QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
+        }
+        emit documentSizeChanged(documentSize());
+        for (QTextBlock block = first; block.isValid(); block = block.next())
+            emit updateBlock(block);
+    }
+};
+
 } // namespace
 
 EchoPane::EchoPane(QPlainTextEdit* pane, QLabel* countLabel, QObject* parent)
     : QObject(parent), m_pane(pane), m_countLabel(countLabel) {
+    auto* document = new QTextDocument(m_pane);
+    document->setDocumentLayout(new AppendLayout(document));
+    document->setDefaultFont(m_pane->font());
+    m_pane->setDocument(document);
     m_frame.setSingleShot(true);
     connect(&m_frame, &QTimer::timeout, this, &EchoPane::frameDue);
     resetDocument();

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
@@ -40,6 +42,8 @@ private slots:
     void echoKeepsTheMostRecentLines();
     void clearEcho();
     void echoWaitsWhileMinimised();
+    void echoPaintsWhatAFullRepaintPaints_data();
+    void echoPaintsWhatAFullRepaintPaints();
     void runButtons_data();
     void runButtons();
     void controlsEnabled_data();
@@ -228,6 +232,55 @@ void TestRunHost::echoWaitsWhileMinimised() {
     QTRY_COMPARE(pane()->blockCount(), 3);
     QCOMPARE(m_window->LBL_LineCount->text(), QStringLiteral("Lignes: 2"));
     QCOMPARE(TalvexFRMTestAccess::echoText(*m_window), QStringLiteral("first\nsecond\n"));
+}
+
+void TestRunHost::echoPaintsWhatAFullRepaintPaints_data() {
+    QTest::addColumn<int>("linesBefore");
+    QTest::addColumn<bool>("readingBack");  // the pane scrolled to its top before the frames
+    QTest::addColumn<QList<int>>("frames"); // lines per frame
+    QTest::addColumn<QByteArray>("line");
+    const QByteArray line("<134>Dec  7 12:00:00 host app[42]: line");
+    QTest::newRow("empty pane") << 0 << false << QList<int>{1} << line;
+    QTest::newRow("pane filling up") << 2 << false << QList<int>{1, 1, 3} << line;
+    QTest::newRow("full pane, a line a frame") << 40 << false << QList<int>{1, 1, 1} << line;
+    QTest::newRow("full pane, a few lines a frame") << 40 << false << QList<int>{5, 3, 2} << line;
+    QTest::newRow("more lines than the pane shows") << 40 << false << QList<int>{50, 2} << line;
+    QTest::newRow("reading back") << 40 << true << QList<int>{1, 4} << line;
+    QTest::newRow("line wider than the pane") << 40 << false << QList<int>{1, 2} << line.repeated(8);
+}
+
+void TestRunHost::echoPaintsWhatAFullRepaintPaints() {
+    QFETCH(int, linesBefore);
+    QFETCH(bool, readingBack);
+    QFETCH(QList<int>, frames);
+    QFETCH(QByteArray, line);
+    // Frames only repaint what changed: what reaches the screen must still be what painting the
+    // whole pane afresh gives.
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QPlainTextEdit* out = m_window->TXT_OutPut;
+    const auto onScreen = [&] {
+        QTest::qWait(30); // the window's next update, which a platform may defer a few ms
+        const QRect area(out->mapTo(m_window.get(), QPoint()), out->size());
+        return m_window->screen()
+            ->grabWindow(m_window->winId())
+            .toImage()
+            .copy(area)
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    int n = 0;
+    for (; n < linesBefore; ++n)
+        host()->echoLine(line + ' ' + QByteArray::number(n));
+    TalvexFRMTestAccess::flushEcho(*m_window);
+    if (readingBack)
+        out->verticalScrollBar()->setValue(0);
+    onScreen();
+    for (const int count : frames) {
+        for (int i = 0; i < count; ++i, ++n)
+            host()->echoLine(line + ' ' + QByteArray::number(n));
+        TalvexFRMTestAccess::flushEcho(*m_window);
+        QCOMPARE(onScreen(), out->grab().toImage().convertToFormat(QImage::Format_RGB32));
+    }
 }
 
 void TestRunHost::runButtons_data() {
