@@ -54,23 +54,22 @@ bool decodeUtf8(QByteArrayView bytes, QString* text) {
 
 // The pane's layout. The plain text layout repaints only the changed blocks when one line is
 // appended, but asks for the whole visible pane when one edit adds several, as a frame of the
-// echo does. For an edit that only appends a few lines at the end, this asks for the appended
-// blocks alone: the scroll to the end then moves what is already painted and paints the rest.
+// echo does. For an edit that only appends fewer lines than the pane shows, this asks for the
+// appended blocks alone: the scroll to the end then moves what is already painted and paints
+// the rest. A frame of more lines repaints the whole pane anyway.
 class AppendLayout : public QPlainTextDocumentLayout {
 public:
-    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
-
-    // Beyond this many blocks a frame is mostly new lines anyway, and asking for each block
-    // would lay out lines that scroll away unseen.
-    static constexpr int MaxQuietBlocks = 32;
+    AppendLayout(QTextDocument* document, const QPlainTextEdit* pane)
+        : QPlainTextDocumentLayout(document), m_pane(pane) {}
 
 protected:
     void documentChanged(int from, int charsRemoved, int charsAdded) override {
         const QTextDocument* doc = document();
         const QTextBlock first = doc->findBlock(from);
+        const int paneLines = m_pane->viewport()->height() / std::max(1, m_pane->fontMetrics().lineSpacing());
         const bool fewAppended = charsRemoved == 0 && charsAdded > 0 &&
                                  from + charsAdded >= doc->characterCount() - 1 &&
-                                 doc->blockCount() - first.blockNumber() <= MaxQuietBlocks;
+                                 doc->blockCount() - first.blockNumber() <= paneLines;
         if (!fewAppended) {
             QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
             return;
@@ -83,6 +82,9 @@ protected:
         for (QTextBlock block = first; block.isValid(); block = block.next())
             emit updateBlock(block);
     }
+
+private:
+    const QPlainTextEdit* m_pane;
 };
 
 } // namespace
@@ -90,7 +92,7 @@ protected:
 EchoPane::EchoPane(QPlainTextEdit* pane, QLabel* countLabel, QObject* parent)
     : QObject(parent), m_pane(pane), m_countLabel(countLabel) {
     auto* document = new QTextDocument(m_pane);
-    document->setDocumentLayout(new AppendLayout(document));
+    document->setDocumentLayout(new AppendLayout(document, m_pane));
     document->setDefaultFont(m_pane->font());
     m_pane->setDocument(document);
     m_frame.setSingleShot(true);
