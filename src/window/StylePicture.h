@@ -11,7 +11,9 @@
 
 // What a style draws for a widget, kept as a picture while nothing it depends on changes: the
 // widget's size, pixel ratio, palette and style, the option's state and direction, and a detail
-// the caller names (a slider's place, say). Repainting the widget then copies the picture.
+// the caller names (a slider's place, say). Repainting the widget then copies the picture. A look
+// is kept from its second paint on: one that changes with every paint (a slider that shrinks as
+// lines come) is drawn straight onto the widget, at no more cost than without the picture.
 class StylePicture {
 public:
     template <class Draw>
@@ -24,7 +26,14 @@ public:
                         widget->style(),
                         detail,
                         detailFlags};
-        if (m_picture.isNull() || !(look == m_look)) {
+        if (!(look == m_look)) {
+            m_look = look;
+            m_picture = QPixmap();
+            QStylePainter painter(widget);
+            draw(painter);
+            return;
+        }
+        if (m_picture.isNull()) {
             QPixmap picture((QSizeF(look.size) * look.pixelRatio).toSize());
             picture.setDevicePixelRatio(look.pixelRatio);
             picture.fill(Qt::transparent);
@@ -33,7 +42,6 @@ public:
             draw(painter);
             painter.end();
             m_picture = picture;
-            m_look = look;
         }
         QPainter(widget).drawPixmap(0, 0, m_picture);
     }

@@ -624,11 +624,13 @@ void TestWindowDesign::keptPicturesLookFresh() {
         w->render(&pixmap, QPoint(), QRegion(), QWidget::DrawWindowBackground);
         return pixmap.toImage();
     };
-    QCOMPARE(picture(kept.get()), picture(plain.get()));
+    // A new look is drawn straight, then into the picture, then copied from it.
+    for (int paint = 0; paint < 3; ++paint)
+        QCOMPARE(picture(kept.get()), picture(plain.get()));
     change(kept.get());
     change(plain.get());
-    QCOMPARE(picture(kept.get()), picture(plain.get()));
-    QCOMPARE(picture(kept.get()), picture(plain.get()));
+    for (int paint = 0; paint < 3; ++paint)
+        QCOMPARE(picture(kept.get()), picture(plain.get()));
 }
 
 QTEST_MAIN(TestWindowDesign)
