@@ -595,13 +595,10 @@ void TestWindowDesign::keptPicturesLookFresh_data() {
         return scrollBar;
     };
     const ChangeWidget resize = [](QWidget* w) { w->resize(w->size() + QSize(10, -30)); };
-    QTest::newRow("frame") << frame << ChangeWidget([](QWidget*) {});
     QTest::newRow("frame resized") << frame << resize;
     QTest::newRow("frame with a title")
         << frame
         << ChangeWidget([](QWidget* w) { static_cast<QGroupBox*>(w)->setTitle(QStringLiteral("Source")); });
-    QTest::newRow("scroll bar") << bar << ChangeWidget([](QWidget*) {});
-    QTest::newRow("scroll bar resized") << bar << resize;
     QTest::newRow("slider moved") << bar << ChangeWidget([](QWidget* w) {
         static_cast<QScrollBar*>(w)->setValue(50);
     });
