@@ -39,6 +39,7 @@ struct GenerationRun::Private {
     GenerationOrder order = GenerationOrder::Sequential;
     Output outputTo = Output::File;
     bool loop = false;
+    LineEnds lineEnds = LineEnds::CarriageReturn;
     bool paused = false;
     bool stopRequested = false;
     bool quitRequested = false;
@@ -159,6 +160,7 @@ bool GenerationRun::Private::prepareOutput() {
 void GenerationRun::Private::openSource() {
     // A missing file is passed over here; the end-of-source test then reports it.
     passStart = true;
+    source.setLineEnds(lineEnds);
     const RunError error = source.open(sourcePath);
     if (error.isError() && !error.isPassedOver()) {
         fail(error);
@@ -166,7 +168,7 @@ void GenerationRun::Private::openSource() {
     }
     if (source.isOpen() && randomMode()) {
         // Indexed at every start, so the draw always matches the source being played.
-        const RunError indexError = index.build(sourcePath);
+        const RunError indexError = index.build(sourcePath, lineEnds);
         if (indexError.isError()) {
             fail(indexError);
             return;
@@ -427,6 +429,10 @@ bool GenerationRun::loops() const {
 
 void GenerationRun::setLoop(bool on) {
     d->loop = on;
+}
+
+void GenerationRun::setLineEnds(LineEnds ends) {
+    d->lineEnds = ends;
 }
 
 bool GenerationRun::isPaused() const {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/LineEnds.h"
 #include "engine/RunError.h"
 #include "settings/SettingValues.h"
 
@@ -38,6 +39,8 @@ public:
     void setOutput(Output output);
     bool loops() const;
     void setLoop(bool on);
+    // How the source's lines end; the window's rule unless set. Taken at the next Play.
+    void setLineEnds(LineEnds ends);
     bool isPaused() const;
     void setPaused(bool paused); // the initialisation clears it
     bool stopRequested() const;

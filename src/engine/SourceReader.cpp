@@ -111,12 +111,11 @@ RunError SourceReader::readLine(QByteArray* line) {
             return RunError::none(); // last line without a line end
         const char* start = m_block.constData() + m_pos;
         const size_t available = static_cast<size_t>(m_length - m_pos);
-        const void* cr = std::memchr(start, '\r', available);
-        if (cr) {
-            const qsizetype length = static_cast<const char*>(cr) - start;
+        if (const char* end = findLineEnd(start, available, m_ends)) {
+            const qsizetype length = end - start;
             line->append(start, length);
             m_pos += length + 1;
-            m_skipLineFeed = true;
+            m_skipLineFeed = *end == '\r';
             return RunError::none();
         }
         line->append(start, static_cast<qsizetype>(available));
@@ -124,8 +123,21 @@ RunError SourceReader::readLine(QByteArray* line) {
     }
 }
 
-RunError SourceReader::forEachLine(const QString& path, const std::function<void(const QByteArray&)>& visit) {
+const char* SourceReader::findLineEnd(const char* data, size_t size, LineEnds ends) {
+    if (ends == LineEnds::CarriageReturn)
+        return static_cast<const char*>(std::memchr(data, '\r', size));
+    // The line feed first: in a Unix file it is the only end there is, and the carriage return
+    // is then looked for only before it.
+    const char* lf = static_cast<const char*>(std::memchr(data, '\n', size));
+    const size_t before = lf ? static_cast<size_t>(lf - data) : size;
+    const char* cr = static_cast<const char*>(std::memchr(data, '\r', before));
+    return cr ? cr : lf;
+}
+
+RunError SourceReader::forEachLine(const QString& path, const std::function<void(const QByteArray&)>& visit,
+                                   LineEnds ends) {
     SourceReader reader;
+    reader.setLineEnds(ends);
     RunError error = reader.open(path);
     QByteArray line;
     while (!error.isError()) {
