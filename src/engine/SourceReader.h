@@ -24,6 +24,9 @@ public:
 
     // Opens `path` for reading. A missing file gives FileNotFound, a missing folder PathNotFound.
     RunError open(const QString& path);
+    // A stream (a pipe, a terminal, standard input) read as its lines arrive: the reader works on
+    // its own duplicate of `fd`, which is made non-blocking. `name` names it in messages.
+    RunError openStream(int fd, const QString& name);
     void close();
     // How lines end; the window's rule (CarriageReturn) unless set. Applies from the next line.
     void setLineEnds(LineEnds ends) { m_ends = ends; }
@@ -31,8 +34,10 @@ public:
     bool isOpen() const { return m_file.isOpen(); }
     QString path() const { return m_path; }
 
-    // Whether no line is left (may read ahead to find out).
+    // Whether no line is left (may read ahead to find out). On a stream, false only once a whole
+    // line has come; while one is still coming, false with isWaitingForInput() set.
     RunError checkEnd(bool* atEnd);
+    bool isWaitingForInput() const { return m_waiting; }
     // The next line; at the end of the file an empty line.
     RunError readLine(QByteArray* line);
 
@@ -55,8 +60,11 @@ private:
     // Makes at least one unread byte available unless the file is exhausted; eats the line feed
     // that may follow the carriage return which ended the previous line.
     RunError fill(bool* haveData);
+    RunError checkStreamEnd(bool* atEnd);
 
     static constexpr qsizetype BlockSize = 64 * 1024;
+    // A stream's line must fit in memory whole before it can go; past this it is refused.
+    static constexpr qsizetype MaxStreamLine = 64 * 1024 * 1024;
 
     platform::File m_file;
     QString m_path;
@@ -65,5 +73,7 @@ private:
     qsizetype m_pos = 0;
     bool m_eof = false;
     bool m_skipLineFeed = false;
+    bool m_stream = false;
+    bool m_waiting = false;
     LineEnds m_ends = LineEnds::CarriageReturn;
 };
