@@ -306,6 +306,8 @@ void TestSend::inAShell_data() {
     QTest::newRow("standard input is the output")
         << "$S -q -d 0 -o s.txt - <s.txt" << 2 << QByteArrayList{"is the source itself"} << src << ab;
     // The rest a new user met.
+    QTest::newRow("output a FIFO without reader")
+        << "mkfifo o; $S -q -d 0 -o o s.txt" << 2 << QByteArrayList{"Err: 75"} << src << ab;
     QTest::newRow("empty source, loop")
         << ": >e.txt; $S -q -d 0 -l -o out.txt e.txt" << 0 << QByteArrayList{"0 lines", "source is empty"}
         << out << QByteArray();
@@ -530,18 +532,22 @@ void TestSend::helpAndVersion() {
 
 void TestSend::progressOnATerminal_data() {
     QTest::addColumn<bool>("quiet");
-    QTest::newRow("progress line") << false;
-    QTest::newRow("--quiet") << true;
+    QTest::addColumn<bool>("echo");
+    QTest::newRow("progress line") << false << false;
+    QTest::newRow("--quiet") << true << false;
+    QTest::newRow("progress line and echo") << false << true;
 }
 
 void TestSend::progressOnATerminal() {
     QFETCH(bool, quiet);
+    QFETCH(bool, echo);
     if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
         QSKIP("no script(1) to give the program a terminal");
     QVERIFY(writeFile(QStringLiteral("abc.txt"), Abc));
     // script(1) runs the command on a pseudo-terminal and copies what it shows.
-    const QString command = QStringLiteral("%1 -d 0.3 -o out.txt abc.txt%2")
-                                .arg(QStringLiteral(TALVEX_SEND), quiet ? QStringLiteral(" -q") : QString());
+    const QString command = QStringLiteral("%1 -d 0.3 -o out.txt abc.txt%2%3")
+                                .arg(QStringLiteral(TALVEX_SEND), quiet ? QStringLiteral(" -q") : QString(),
+                                     echo ? QStringLiteral(" --echo") : QString());
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
     process.start(QStringLiteral("script"), {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
@@ -552,6 +558,12 @@ void TestSend::progressOnATerminal() {
     QVERIFY2(shown.contains("3 lines in") && shown.contains("end of source"), shown.constData());
     // Refreshed in place: each refresh goes back to the start of the line and clears it.
     QCOMPARE(shown.contains("lines/s), 0 errors\x1b[K"), !quiet);
+    // An echoed line never runs into the progress line: the progress line is cleared first.
+    if (echo) {
+        QVERIFY2(!QString::fromLatin1(shown).contains(QRegularExpression(QStringLiteral("errors[abc]"))),
+                 shown.constData());
+        QVERIFY2(shown.contains("\x1b[Ka\r\n") || shown.startsWith("a\r\n"), shown.constData());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSend)
