@@ -21,6 +21,13 @@ public:
     // Starts watching; false when the watch cannot be set up.
     bool watch(Kinds kinds);
 
+    // Readable from the arrival of a watched signal until the event loop takes it: a wait outside
+    // the event loop (on a receiver that stops reading) watches it, to end promptly. -1 before watch().
+    int pendingDescriptor() const;
+    // Set once a watched signal has arrived, for a library whose own waits only look at a flag
+    // when a signal interrupts them.
+    static int* arrivedFlag();
+
 signals:
     void received();
 

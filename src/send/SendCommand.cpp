@@ -7,6 +7,10 @@
 #include "engine/SourceReader.h"
 #include "platform/Console.h"
 #include "send/InputSpool.h"
+#include "transport/RelpOutput.h"
+#include "transport/TcpOutput.h"
+#include "transport/TlsOutput.h"
+#include "transport/TransportError.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -154,7 +158,9 @@ SendCommand::Status SendCommand::prepare() {
     if (m_options.toFile())
         return checkOutput();
 
-    const bool bound = m_udp.open(m_options.host, m_options.port);
+    if (m_options.overStream())
+        return openTransport();
+    const bool bound = m_udp.open(m_options.destination.host, m_options.destination.port);
     const RunError error = m_udp.destinationError();
     if (error.isError()) {
         printError(errorText(error));
@@ -165,6 +171,65 @@ SendCommand::Status SendCommand::prepare() {
         return BadUsage;
     }
     return Success;
+}
+
+SendCommand::Status SendCommand::openTransport() {
+    // The receiver is reached (and its certificate checked) now: a receiver that cannot be used
+    // is found before the first line.
+    const Destination& destination = m_options.destination;
+    const qint64 retryMs = qint64(m_options.retry * 1000);
+    RunError error;
+    if (destination.transport == Destination::Transport::Relp) {
+        m_relp = std::make_unique<RelpOutput>(destination);
+        m_relp->setRetryMs(retryMs);
+        error = m_relp->open();
+    } else if (destination.transport == Destination::Transport::Tls) {
+        auto tls = std::make_unique<TlsOutput>(destination, m_options.framing, m_options.tls);
+        error = tls->prepare();
+        if (!error.isError() && m_options.tls.insecure)
+            printError(QStringLiteral("--insecure: the certificate of %1 is not checked; whoever is in "
+                                      "between can read and change the lines")
+                           .arg(destination.toString()));
+        m_stream = std::move(tls);
+    } else {
+        m_stream = std::make_unique<TcpOutput>(destination, m_options.framing);
+    }
+    if (m_stream) {
+        m_stream->setRetryMs(retryMs);
+        if (!error.isError())
+            error = m_stream->open();
+    }
+    if (error.isError()) {
+        printError(errorText(error));
+        return BadUsage;
+    }
+    return Success;
+}
+
+LineOutput* SendCommand::network() {
+    if (m_stream)
+        return m_stream.get();
+    if (m_relp)
+        return m_relp.get();
+    return &m_udp;
+}
+
+void SendCommand::setStopSignals(int descriptor, int* flag) {
+    m_limits.setStopDescriptor(descriptor);
+    applyLimits();
+    if (m_relp)
+        m_relp->setStopFlag(flag);
+}
+
+void SendCommand::applyLimits() {
+    if (m_stream)
+        m_stream->setWaitLimits(m_limits);
+    if (m_relp)
+        m_relp->setWaitLimits(m_limits);
+}
+
+void SendCommand::runFailed(const RunError& error) {
+    m_runErrorNumber = error.number;
 }
 
 bool SendCommand::spoolInput() {
@@ -206,7 +271,7 @@ SendCommand::Status SendCommand::run() {
         return finish(Ending::EmptySource);
 
     RandomFraction::setSeed(m_options.seed);
-    m_run = std::make_unique<GenerationRun>(m_host.get(), &m_udp);
+    m_run = std::make_unique<GenerationRun>(m_host.get(), network());
     m_run->setGenerationOrder(m_options.random ? GenerationOrder::Random : GenerationOrder::Sequential);
     m_run->setOutput(m_options.toFile() ? Output::File : Output::Syslog);
     m_run->setLoop(m_options.loop);
@@ -214,13 +279,20 @@ SendCommand::Status SendCommand::run() {
     if (m_options.rate > 0)
         m_run->setPacing(&m_ratePacing);
     connect(m_run.get(), &GenerationRun::lineProduced, this, &SendCommand::lineProduced);
+    connect(m_run.get(), &GenerationRun::failed, this, &SendCommand::runFailed);
 
     QEventLoop loop;
     connect(m_run.get(), &GenerationRun::runEnded, &loop, &QEventLoop::quit);
     if (m_progress || m_options.echo)
         m_progressTimer.start();
-    if (m_options.duration > 0)
+    if (m_options.duration > 0) {
         m_durationTimer.start(static_cast<int>(std::min(m_options.duration * 1000, 2.0e9)));
+        // A receiver that stops reading holds the run outside the event loop: the duration ends
+        // that wait too.
+        m_limits.setDeadline(
+            QDeadlineTimer(static_cast<qint64>(std::min(m_options.duration * 1000, 9.0e15))));
+        applyLimits();
+    }
     m_clock.start();
     if (m_streamFd >= 0)
         m_run->playStream(m_streamFd,
@@ -233,9 +305,19 @@ SendCommand::Status SendCommand::run() {
     m_progressTimer.stop();
     m_durationTimer.stop();
     m_host->flushEcho();
+    // The end of the session: TCP and TLS close in order, RELP waits for the last acknowledgements.
+    if (m_stream)
+        m_stream->close();
+    if (m_relp)
+        m_relp->close();
 
     Ending ending = m_ending == Ending::None ? Ending::EndOfSource : m_ending;
-    if (m_host->failed()) {
+    if (m_runErrorNumber == TransportError::Interrupted) {
+        // A wait on the receiver cut short by a stop request or the duration: the run ends as
+        // those do, not as a failure.
+        ending = m_limits.deadline().hasExpired() && m_ending != Ending::Interrupted ? Ending::Duration
+                                                                                     : Ending::Interrupted;
+    } else if (m_host->failed()) {
         ending = Ending::Failed;
         m_failure = m_host->error();
         if (m_options.fromStandardInput() && !m_sourcePath.isEmpty())
@@ -266,10 +348,11 @@ SendCommand::Status SendCommand::finish(Ending ending) {
 void SendCommand::printSummary(Status status) {
     const double seconds = m_clock.isValid() ? double(m_clock.nsecsElapsed()) / 1e9 : 0;
     if (!m_options.jsonSummary) {
-        printError(progressText() + QStringLiteral(", ") + QLatin1String(endingText(int(m_ending))));
+        printError(progressText() + QStringLiteral(", ") + QLatin1String(endingText(int(m_ending))) +
+                   deliveryText());
         return;
     }
-    const QJsonObject summary{
+    QJsonObject summary{
         {QStringLiteral("lines"), m_lines},
         {QStringLiteral("bytes"), m_bytes},
         {QStringLiteral("errors"), status == RunFailed ? 1 : 0},
@@ -279,7 +362,49 @@ void SendCommand::printSummary(Status status) {
         {QStringLiteral("error"), m_failure},
         {QStringLiteral("exit_status"), int(status)},
     };
+    summary.insert(QStringLiteral("transport"),
+                   m_options.toFile() ? QStringLiteral("file")
+                                      : Destination::schemeName(m_options.destination.transport));
+    if (m_stream || m_relp) {
+        const DeliveryCounts& c = m_stream ? m_stream->counts() : m_relp->counts();
+        summary.insert(QStringLiteral("written"), c.written);
+        summary.insert(QStringLiteral("unsent"), c.unsent);
+        summary.insert(QStringLiteral("reconnects"), c.reconnects);
+        if (m_stream) {
+            summary.insert(QStringLiteral("at_risk"), c.atRisk);
+        } else {
+            summary.insert(QStringLiteral("acknowledged"), c.acknowledged);
+            summary.insert(QStringLiteral("acknowledged_exact"), c.acknowledgedExact);
+        }
+    }
     platform::Console::writeStandardError(QJsonDocument(summary).toJson(QJsonDocument::Compact) + '\n');
+}
+
+QString SendCommand::deliveryText() const {
+    // What the receiver got, as far as the transport can tell.
+    if (!m_stream && !m_relp)
+        return QString();
+    const DeliveryCounts& c = m_stream ? m_stream->counts() : m_relp->counts();
+    const auto lines = [](qint64 n) {
+        return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? QStringLiteral("line") : QStringLiteral("lines"));
+    };
+    QString text = QStringLiteral("; %1: %2 written").arg(m_options.destination.toString(), lines(c.written));
+    if (m_stream)
+        text += c.atRisk == 0 ? QStringLiteral(", none at risk")
+                              : QStringLiteral(", %1 at risk (written to a connection that later broke)")
+                                    .arg(lines(c.atRisk));
+    else if (c.acknowledgedExact)
+        text += QStringLiteral(", %1 acknowledged").arg(c.acknowledged);
+    else
+        text += QStringLiteral(", at least %1 acknowledged").arg(c.acknowledged);
+    if (c.unsent > 0)
+        text += QStringLiteral(", %1 not sent").arg(c.unsent);
+    if (c.reconnects > 0)
+        text +=
+            QStringLiteral(", %1 %2")
+                .arg(c.reconnects)
+                .arg(c.reconnects == 1 ? QStringLiteral("reconnection") : QStringLiteral("reconnections"));
+    return text;
 }
 
 void SendCommand::lineProduced(qint64 count, const QByteArray& line) {
@@ -298,6 +423,9 @@ void SendCommand::lineProduced(qint64 count, const QByteArray& line) {
 }
 
 void SendCommand::interrupt() {
+    // The outputs end without waiting on the receiver any more.
+    m_limits.setDeadline(QDeadlineTimer(0));
+    applyLimits();
     if (m_spool && m_ending == Ending::None) {
         m_ending = Ending::Interrupted;
         m_spool->cancel();
@@ -322,7 +450,9 @@ QString SendCommand::progressText() const {
             .arg(seconds, 0, 'f', 1);
     const double rate = seconds > 0 ? double(m_lines) / seconds : 0;
     const QString rateShown = rateText(rate);
-    const int errors = m_host->failed() || m_host->echoFailed() ? 1 : 0;
+    // A wait on the receiver cut short by a stop is how the run ends, not an error.
+    const bool failed = m_host->failed() && m_runErrorNumber != TransportError::Interrupted;
+    const int errors = failed || m_host->echoFailed() ? 1 : 0;
     return QStringLiteral("%1 %2 in %3 s (%4 %5/s), %6 %7")
         .arg(m_lines)
         .arg(m_lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"))

@@ -5,6 +5,7 @@
 #include "engine/UdpSink.h"
 #include "send/ConsoleHost.h"
 #include "send/SendOptions.h"
+#include "transport/WaitLimits.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -14,6 +15,10 @@
 
 class GenerationRun;
 class InputSpool;
+class LineOutput;
+class RelpOutput;
+class StreamOutput;
+struct RunError;
 
 // One talvex-send run: gets the source and the destination ready, plays the engine's run with a
 // console host, ends it at the count, the duration or an interruption, keeps the progress line
@@ -35,6 +40,9 @@ public:
     void interrupt();
     // Standard output was closed when the program started.
     void setOutputClosed();
+    // What tells a wait on a receiver that the user asked to stop: a descriptor readable from the
+    // signal's arrival, and a flag for librelp's own waits.
+    void setStopSignals(int descriptor, int* flag);
 
 private:
     enum class Ending {
@@ -51,6 +59,11 @@ private:
 
     Status openSource();
     Status checkOutput();
+    Status openTransport();
+    LineOutput* network();
+    void applyLimits();
+    void runFailed(const RunError& error);
+    QString deliveryText() const;
     bool spoolInput();
     void lineProduced(qint64 count, const QByteArray& line);
     void stopWith(Ending ending);
@@ -68,6 +81,10 @@ private:
     std::unique_ptr<InputSpool> m_spool;
     std::unique_ptr<ConsoleHost> m_host;
     UdpSink m_udp;
+    std::unique_ptr<StreamOutput> m_stream; // tcp://, tls://
+    std::unique_ptr<RelpOutput> m_relp;     // relp://
+    WaitLimits m_limits;
+    int m_runErrorNumber = 0;
     RatePacing m_ratePacing;
     std::unique_ptr<GenerationRun> m_run;
     QElapsedTimer m_clock;

@@ -38,90 +38,68 @@ bool parseSeed(const QString& text, quint64* seed) {
 
 } // namespace
 
-bool SendOptions::parseDestination(const QString& text, QString* host, int* port, QString* error) {
-    QString h = text;
-    QString p;
-    if (text.startsWith(QLatin1Char('['))) {
-        const qsizetype close = text.indexOf(QLatin1Char(']'));
-        if (close < 0) {
-            *error = QStringLiteral("missing ']' in \"%1\"").arg(text);
-            return false;
-        }
-        h = text.mid(1, close - 1);
-        const QString rest = text.mid(close + 1);
-        if (!rest.isEmpty()) {
-            if (!rest.startsWith(QLatin1Char(':'))) {
-                *error = QStringLiteral("expected \":PORT\" after \"]\" in \"%1\"").arg(text);
-                return false;
-            }
-            p = rest.mid(1);
-            if (p.isEmpty()) {
-                *error = QStringLiteral("no port after ':' in \"%1\"").arg(text);
-                return false;
-            }
-        }
-    } else {
-        const qsizetype colons = text.count(QLatin1Char(':'));
-        if (colons > 1) {
-            *error =
-                QStringLiteral("write an IPv6 address in brackets, as in [::1]:514 (got \"%1\")").arg(text);
-            return false;
-        }
-        if (colons == 1) {
-            const qsizetype colon = text.indexOf(QLatin1Char(':'));
-            h = text.left(colon);
-            p = text.mid(colon + 1);
-            if (p.isEmpty()) {
-                *error = QStringLiteral("no port after ':' in \"%1\"").arg(text);
-                return false;
-            }
-        }
-    }
-    if (h.trimmed().isEmpty()) {
-        *error = QStringLiteral("no host in \"%1\"").arg(text);
-        return false;
-    }
-    int value = SlotRules::DefaultPort;
-    if (!p.isEmpty()) {
-        bool ok = false;
-        value = p.toInt(&ok, 10);
-        if (!ok || value < 1 || value > 65535) {
-            *error = QStringLiteral("port \"%1\" is not a number from 1 to 65535").arg(p);
-            return false;
-        }
-    }
-    *host = h;
-    *port = value;
-    return true;
-}
-
 QString SendOptions::statusTable() {
     return QStringLiteral(
         "Exit status:\n"
         "  0  the source was played to its end, or the count or the duration was reached, or the\n"
         "     run was interrupted (SIGINT, SIGTERM, SIGHUP, SIGQUIT); also an empty source\n"
-        "  1  a failure during the run (a send or a write refused, standard output gone): the error\n"
-        "     and its number on standard error; every line before it was produced\n"
+        "  1  a failure during the run (a send or a write refused, a connection lost for longer than\n"
+        "     --retry, a line that --framing lf cannot carry, standard output gone): the error and\n"
+        "     its number on standard error; every line before it was produced\n"
         "  2  bad usage, or a failure found before the first line: an unreadable source, an output\n"
-        "     file that cannot be written or is the source itself, an unusable host, no room for\n"
-        "     standard input in the temporary folder\n");
+        "     file that cannot be written or is the source itself, an unusable host, a receiver\n"
+        "     that cannot be reached or fails the TLS check, a TLS file that cannot be used, no\n"
+        "     room for standard input in the temporary folder\n");
 }
 
 SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions* options, QString* text) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Sends the lines of a text file of log lines, each unchanged, as UDP datagrams (or into a\n"
-        "file), one after another or at random, with a fixed delay before each or at a set rate:\n"
-        "the run of the Talvex window, from the command line."));
+        "Sends the lines of a text file of log lines, each unchanged, to a syslog receiver over UDP,\n"
+        "TCP, TLS or RELP (or into a file), one after another or at random, with a fixed delay\n"
+        "before each or at a set rate: the run of the Talvex window, from the command line."));
     parser.addPositionalArgument(
         QStringLiteral("SOURCE"),
         QStringLiteral("A text file of log lines; \"-\", a pipe or a FIFO is read as "
                        "its lines arrive."),
         QStringLiteral("SOURCE"));
-    const QCommandLineOption to({QStringLiteral("t"), QStringLiteral("to")},
-                                QStringLiteral("Send each line as one UDP datagram to HOST:PORT (default "
-                                               "127.0.0.1:514; IPv6 as [::1]:514)."),
-                                QStringLiteral("HOST:PORT"));
+    const QCommandLineOption to(
+        {QStringLiteral("t"), QStringLiteral("to")},
+        QStringLiteral("Where the lines go: HOST:PORT or udp://HOST:PORT (one UDP datagram per line; the "
+                       "default is 127.0.0.1:514), tcp://HOST:PORT, tls://HOST:PORT (6514 when no port is "
+                       "given) or relp://HOST:PORT. An IPv6 address goes in brackets: tcp://[::1]:514."),
+        QStringLiteral("URL"));
+    const QCommandLineOption framing(
+        QStringLiteral("framing"),
+        QStringLiteral("How lines are told apart over tcp:// and tls://: \"octet\" (RFC 6587 octet counting, "
+                       "LEN SP LINE; the default) or \"lf\" (a line feed after each line; a line that holds "
+                       "one is refused)."),
+        QStringLiteral("octet|lf"));
+    const QCommandLineOption ca(QStringLiteral("ca"),
+                                QStringLiteral("tls://: trust only the CA certificates in FILE (PEM; the "
+                                               "default is the system's store)."),
+                                QStringLiteral("FILE"));
+    const QCommandLineOption cert(QStringLiteral("cert"),
+                                  QStringLiteral("tls://: show the client certificate in FILE (PEM) to a "
+                                                 "receiver that asks for one; needs --key."),
+                                  QStringLiteral("FILE"));
+    const QCommandLineOption key(QStringLiteral("key"),
+                                 QStringLiteral("tls://: the private key of --cert (PEM, not encrypted)."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption serverName(
+        QStringLiteral("server-name"),
+        QStringLiteral("tls://: the name sent to the receiver (SNI) and "
+                       "checked against its certificate (default: the host)."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption insecure(
+        QStringLiteral("insecure"),
+        QStringLiteral("tls://: do not check the receiver's certificate at all."));
+    const QCommandLineOption retry(
+        QStringLiteral("retry"),
+        QStringLiteral(
+            "tcp://, tls://, relp://: when the connection breaks, try again (after 0.1 s, doubling "
+            "up to 5 s between tries) for up to SECONDS (default 30; 0 = never), then fail."),
+        QStringLiteral("SECONDS"));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
                                     QStringLiteral("Write the lines to FILE instead, CRLF after each."),
                                     QStringLiteral("FILE"));
@@ -169,10 +147,11 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
         QStringLiteral("The summary on standard error as a line of text (the default) or as one JSON "
                        "object."),
         QStringLiteral("text|json"));
-    const QList<QCommandLineOption> valued{to,    output,   delay,    rate, seed,
-                                           count, duration, lineEnds, slot, summary};
-    parser.addOptions({to, output, append, delay, rate, random, seed, loop, count, duration, lineEnds, slot,
-                       quiet, echo, summary});
+    const QList<QCommandLineOption> valued{to,   output,  delay,   rate, seed, count, duration,   lineEnds,
+                                           slot, summary, framing, ca,   cert, key,   serverName, retry};
+    parser.addOptions({to,       framing,  ca,    cert,  key,    serverName, insecure, retry,
+                       output,   append,   delay, rate,  random, seed,       loop,     count,
+                       duration, lineEnds, slot,  quiet, echo,   summary});
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays this help and the exit statuses."));
     parser.addOption(help);
@@ -221,8 +200,8 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
         o.delay = stored.delay;
         o.loop = stored.loop;
         o.random = stored.order == GenerationOrder::Random;
-        o.host = stored.host;
-        o.port = stored.port;
+        o.destination.host = stored.host;
+        o.destination.port = stored.port;
         // The window's sources end their lines with CR; a slot plays what the window would.
         o.lineEnds = LineEnds::CarriageReturn;
         for (const SlotSettings::Replacement& r : stored.replacements)
@@ -252,9 +231,41 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
         return fail(QStringLiteral("--to and --output exclude each other: a run has one output"));
     if (parser.isSet(to)) {
         QString error;
-        if (!parseDestination(parser.value(to), &o.host, &o.port, &error))
+        if (!Destination::parse(parser.value(to), &o.destination, &error))
             return fail(QStringLiteral("--to: ") + error);
         o.outputPath.clear();
+    }
+    const Destination::Transport transport = o.destination.transport;
+    const bool stream = transport == Destination::Transport::Tcp || transport == Destination::Transport::Tls;
+    if (parser.isSet(framing)) {
+        if (!stream)
+            return fail(QStringLiteral("--framing applies to tcp:// and tls:// destinations"));
+        if (!FramingName::parse(parser.value(framing), &o.framing))
+            return fail(QStringLiteral("--framing takes \"octet\" or \"lf\" (got \"%1\")")
+                            .arg(parser.value(framing)));
+    }
+    for (const QCommandLineOption& option : {ca, cert, key, serverName, insecure}) {
+        if (parser.isSet(option) && transport != Destination::Transport::Tls)
+            return fail(
+                QStringLiteral("--%1 applies to tls:// destinations").arg(option.names().constLast()));
+    }
+    o.tls.caFile = parser.value(ca);
+    o.tls.certFile = parser.value(cert);
+    o.tls.keyFile = parser.value(key);
+    o.tls.serverName = parser.value(serverName);
+    o.tls.insecure = parser.isSet(insecure);
+    if (parser.isSet(cert) != parser.isSet(key))
+        return fail(QStringLiteral("a client certificate needs both --cert and --key"));
+    for (const QCommandLineOption& option : {ca, cert, key, serverName}) {
+        if (parser.isSet(option) && parser.value(option).isEmpty())
+            return fail(QStringLiteral("--%1 needs a value").arg(option.names().constLast()));
+    }
+    if (parser.isSet(retry)) {
+        if (transport == Destination::Transport::Udp)
+            return fail(QStringLiteral("--retry applies to tcp://, tls:// and relp:// destinations"));
+        if (!parseSeconds(parser.value(retry), &o.retry) || o.retry > 1e6)
+            return fail(QStringLiteral("--retry takes a number of seconds, 0 or more (got \"%1\")")
+                            .arg(parser.value(retry)));
     }
     if (parser.isSet(output)) {
         o.outputPath = parser.value(output);

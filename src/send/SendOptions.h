@@ -2,6 +2,9 @@
 #pragma once
 
 #include "engine/LineEnds.h"
+#include "transport/Destination.h"
+#include "transport/Framing.h"
+#include "transport/TlsOptions.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,13 +14,15 @@
 struct SendOptions {
     enum class Action { Run, Help, Version, Error };
 
-    QString source;      // a path, or "-" for standard input
-    QString outputPath;  // empty for UDP output
-    bool append = false; // add to the output file instead of starting it anew
-    QString host = QStringLiteral("127.0.0.1");
-    int port = 514;
-    double delay = 1; // seconds before each line; 0 for none
-    double rate = 0;  // lines per second on an absolute schedule; 0 for the delay instead
+    QString source;                           // a path, or "-" for standard input
+    QString outputPath;                       // empty for UDP output
+    bool append = false;                      // add to the output file instead of starting it anew
+    Destination destination;                  // UDP to 127.0.0.1:514 unless -t
+    Framing framing = Framing::OctetCounting; // tcp:// and tls://
+    TlsOptions tls;                           // tls://
+    double retry = 30; // seconds to keep trying to reach a receiver again (tcp, tls, relp)
+    double delay = 1;  // seconds before each line; 0 for none
+    double rate = 0;   // lines per second on an absolute schedule; 0 for the delay instead
     bool random = false;
     quint64 seed = 0; // the window's sequence unless --seed
     bool loop = false;
@@ -32,14 +37,12 @@ struct SendOptions {
     QStringList notices;
 
     bool toFile() const { return !outputPath.isEmpty(); }
+    bool overStream() const { return !toFile() && destination.transport != Destination::Transport::Udp; }
     bool fromStandardInput() const { return source == QLatin1String("-"); }
 
     // Parses `arguments` (the program name first). For Help and Version, `text` is what to print
     // on standard output; for Error, the message for standard error.
     static Action parse(const QStringList& arguments, SendOptions* options, QString* text);
-
-    // "HOST:PORT", "[IPv6]:PORT", or a host alone (port 514). False with `error` set otherwise.
-    static bool parseDestination(const QString& text, QString* host, int* port, QString* error);
 
     // The statuses the program ends with, as the help and the manual list them.
     static QString statusTable();

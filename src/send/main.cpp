@@ -17,8 +17,12 @@ bool interruptOnTerminationSignals(SendCommand& command) {
     auto* watcher = new platform::TerminationSignals(&command);
     QObject::connect(watcher, &platform::TerminationSignals::received, &command, &SendCommand::interrupt);
     // A hang-up or a quit must not leave the copy of standard input behind, nor lose the summary.
-    return watcher->watch(platform::TerminationSignals::Terminate | platform::TerminationSignals::Interrupt |
-                          platform::TerminationSignals::HangUp | platform::TerminationSignals::Quit);
+    if (!watcher->watch(platform::TerminationSignals::Terminate | platform::TerminationSignals::Interrupt |
+                        platform::TerminationSignals::HangUp | platform::TerminationSignals::Quit))
+        return false;
+    // A receiver that stops reading holds the run outside the event loop; its waits watch these.
+    command.setStopSignals(watcher->pendingDescriptor(), platform::TerminationSignals::arrivedFlag());
+    return true;
 }
 
 void print(FILE* stream, const QString& text) {

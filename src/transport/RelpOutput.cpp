@@ -3,6 +3,7 @@
 
 #include "transport/Backoff.h"
 #include "transport/HostLookup.h"
+#include "transport/TcpConnect.h"
 #include "transport/TransportError.h"
 
 // librelp.h declares C functions without saying so.
@@ -11,6 +12,7 @@ extern "C" {
 }
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 // librelp calls its debug printer unconditionally.
@@ -39,6 +41,12 @@ void RelpOutput::onSessionError(void* user, char* where, char* message, int code
                                    .arg(QString::fromLocal8Bit(where));
 }
 
+void RelpOutput::setStopFlag(int* flag) {
+    m_stopFlag = flag;
+    if (m_engine)
+        relpEngineSetShutdownImmdtPtr(m_engine, m_stopFlag);
+}
+
 RunError RelpOutput::sessionError(int code, const QString& what) const {
     const int number =
         code == RELP_RET_TIMED_OUT ? int(TransportError::TimedOut) : int(TransportError::RelpFailed);
@@ -54,6 +62,7 @@ RunError RelpOutput::open() {
     if (addresses.isEmpty())
         return RunError::make(RunError::DestinationUnusable, error);
     const QHostAddress& address = addresses.first();
+
     const int family = address.protocol() == QAbstractSocket::IPv6Protocol ? AF_INET6 : AF_INET;
     QByteArray host = address.toString().toLatin1();
     QByteArray port = QByteArray::number(m_destination.port);
@@ -75,7 +84,16 @@ RunError RelpOutput::open() {
     const relpRetVal code = relpCltConnect(m_client, family, reinterpret_cast<unsigned char*>(port.data()),
                                            reinterpret_cast<unsigned char*>(host.data()));
     if (code != RELP_RET_OK) {
-        const RunError failure = sessionError(code, QStringLiteral("no RELP session"));
+        RunError failure = sessionError(code, QStringLiteral("no RELP session"));
+        // librelp says little about a receiver it cannot reach: a plain connection tells why.
+        int probe = -1;
+        const RunError unreachable =
+            TcpConnect::open({address}, quint16(m_destination.port), peer(), m_limits,
+                             QDeadlineTimer(m_connectTimeoutSeconds * 1000), &probe);
+        if (unreachable.isError())
+            failure = unreachable;
+        else
+            ::close(probe);
         relpEngineCltDestruct(m_engine, &m_client);
         m_client = nullptr;
         return failure;

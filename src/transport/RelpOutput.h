@@ -35,7 +35,7 @@ public:
     // Cuts the pauses between reconnections short.
     void setWaitLimits(const WaitLimits& limits) { m_limits = limits; }
     // A flag a signal handler sets: librelp's own waits end when a signal arrives and it is set.
-    void setStopFlag(int* flag) { m_stopFlag = flag; }
+    void setStopFlag(int* flag);
 
     // The session, before any line: an error here means nothing was sent.
     RunError open();

@@ -21,7 +21,6 @@ RunError StreamOutput::open() {
 }
 
 RunError StreamOutput::write(const QByteArray& line) {
-    ++m_lineNumber;
     if (m_failure.isError())
         return m_failure;
     if (m_buffer.pendingBytes() >= ChunkBytes) {
@@ -30,10 +29,10 @@ RunError StreamOutput::write(const QByteArray& line) {
             return error;
     }
     if (!m_buffer.append(line)) {
-        return RunError::make(TransportError::LineNotFramable,
-                              QStringLiteral("line %1 holds a line feed, which would split it in two under "
-                                             "line-feed framing; it was not sent (octet framing carries it)")
-                                  .arg(m_lineNumber));
+        return RunError::make(
+            TransportError::LineNotFramable,
+            QStringLiteral("a line holds a line feed, which would split it in two under "
+                           "line-feed framing: it was not sent (--framing octet carries it)"));
     }
     return RunError::none();
 }
@@ -119,7 +118,8 @@ RunError StreamOutput::reconnect() {
 }
 
 void StreamOutput::close() {
-    if (m_connected && !m_failure.isError() && m_buffer.pendingBytes() > 0 && !m_limits.reached())
+    // Whatever the connection takes without a wait goes; a wait only while no limit is reached.
+    if (m_connected && !m_failure.isError() && m_buffer.pendingBytes() > 0)
         writeOut();
     m_counts.unsent += m_buffer.pendingFrames();
     m_buffer.clear();

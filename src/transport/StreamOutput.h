@@ -74,7 +74,6 @@ private:
     DeliveryCounts m_counts;
     qint64 m_retryMs = DefaultRetryMs;
     int m_connectTimeoutMs = DefaultConnectTimeoutMs;
-    qint64 m_lineNumber = 0;   // lines handed to write(), counted from 1
     qint64 m_onConnection = 0; // lines written whole to the current connection
     bool m_connected = false;
     QString m_breakReason;

@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <type_traits>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,8 +13,12 @@ namespace platform {
 
 namespace {
 int signalPipe[2] = {-1, -1};
+// A plain int for the libraries that take one; on this system it is what a handler may set.
+static_assert(std::is_same_v<sig_atomic_t, int>);
+volatile sig_atomic_t signalArrived = 0;
 
 void onTerminationSignal(int) {
+    signalArrived = 1;
     const char byte = 1;
     // Only async-signal-safe work here; the event loop does the rest.
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
@@ -46,6 +51,14 @@ bool TerminationSignals::watch(Kinds kinds) {
             ::sigaction(sig, &action, nullptr);
     }
     return true;
+}
+
+int TerminationSignals::pendingDescriptor() const {
+    return m_notifier ? signalPipe[0] : -1;
+}
+
+int* TerminationSignals::arrivedFlag() {
+    return const_cast<int*>(&signalArrived);
 }
 
 } // namespace platform
