@@ -7,8 +7,9 @@
 set -euo pipefail
 
 mode=${1:-run}
+# talvex-send speaks RELP through librelp.
 pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-      libqt6network6 libqt6widgets6 qt6-qpa-plugins fonts-dejavu-core xvfb xauth pandoc)
+      libqt6network6 libqt6widgets6 qt6-qpa-plugins fonts-dejavu-core xvfb xauth pandoc librelp-dev)
 
 installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
@@ -20,6 +21,13 @@ if [ "$mode" = test ]; then
   # gets rsyslog.
   if ! installed rsyslog && ! installed syslog-ng-core; then
     pkgs+=(rsyslog)
+  fi
+  # The transport tests start a private rsyslog with its TLS driver and its RELP input, and make
+  # their certificates with openssl. These are rsyslog's own modules: asked for only where rsyslog
+  # is (or is being) installed, never in place of another logger.
+  pkgs+=(openssl)
+  if installed rsyslog || [[ " ${pkgs[*]} " == *" rsyslog "* ]]; then
+    pkgs+=(rsyslog-gnutls rsyslog-relp)
   fi
 fi
 

@@ -27,7 +27,7 @@ done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for d in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 qt6-qpa-plugins; do
+for d in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 librelp0 qt6-qpa-plugins; do
   if ! grep -q "\b$d\b" <<<"$depends"; then echo "dependency not declared: $d"; fail=1; fi
 done
 [ "$(dpkg-deb -f "$deb" Package)" = talvex ] || { echo "wrong package name"; fail=1; }

@@ -462,6 +462,32 @@ void TestSend::exitStatus_data() {
     QTest::newRow("address out of range")
         << QStringList{to, QStringLiteral("256.1.1.1:514"), abc} << 2 << QByteArray("Err: 10049");
     // Unreadable sources: the engine's error numbers.
+    // Stream transports: their options only where they apply, and a receiver that cannot be used
+    // is found before the first line.
+    QTest::newRow("unknown scheme") << QStringList{to, QStringLiteral("http://127.0.0.1:80"), abc} << 2
+                                    << QByteArray("unknown scheme \"http\"");
+    QTest::newRow("--framing for UDP") << QStringList{QStringLiteral("--framing"), QStringLiteral("lf"), abc}
+                                       << 2 << QByteArray("--framing applies to tcp:// and tls://");
+    QTest::newRow("--framing unknown")
+        << QStringList{to, QStringLiteral("tcp://127.0.0.1:9"), QStringLiteral("--framing=nl"), abc} << 2
+        << QByteArray("--framing takes");
+    QTest::newRow("--ca for TCP") << QStringList{to, QStringLiteral("tcp://127.0.0.1:9"),
+                                                 QStringLiteral("--ca=ca.pem"), abc}
+                                  << 2 << QByteArray("--ca applies to tls://");
+    QTest::newRow("--cert without --key")
+        << QStringList{to, QStringLiteral("tls://127.0.0.1:9"), QStringLiteral("--cert=c.pem"), abc} << 2
+        << QByteArray("both --cert and --key");
+    QTest::newRow("--retry for UDP") << QStringList{QStringLiteral("--retry=5"), abc} << 2
+                                     << QByteArray("--retry applies");
+    QTest::newRow("TCP receiver not there")
+        << QStringList{fast, to, QStringLiteral("tcp://127.0.0.1:9"), abc} << 2
+        << QByteArray("Err: 10061 : nothing listens on tcp://127.0.0.1:9");
+    QTest::newRow("RELP receiver not there")
+        << QStringList{fast, to, QStringLiteral("relp://127.0.0.1:9"), abc} << 2
+        << QByteArray("nothing listens on relp://127.0.0.1:9");
+    QTest::newRow("TLS CA file missing")
+        << QStringList{fast, to, QStringLiteral("tls://127.0.0.1:9"), QStringLiteral("--ca=missing.pem"), abc}
+        << 2 << QByteArray("--ca missing.pem");
     QTest::newRow("missing source") << QStringList{QStringLiteral("missing.txt")} << 2
                                     << QByteArray("Err: 53 : File not found");
     QTest::newRow("source in a missing folder")

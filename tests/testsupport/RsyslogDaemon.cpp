@@ -26,6 +26,20 @@ QString RsyslogDaemon::program() {
                : found;
 }
 
+QString RsyslogDaemon::missing(bool* skip) {
+    *skip = false;
+    if (!program().isEmpty())
+        return QString();
+    const bool syslogNg =
+        !QStandardPaths::findExecutable(QStringLiteral("syslog-ng")).isEmpty() ||
+        !QStandardPaths::findExecutable(QStringLiteral("syslog-ng"), {QStringLiteral("/usr/sbin")}).isEmpty();
+    *skip = syslogNg;
+    return syslogNg
+               ? QStringLiteral("syslog-ng is this machine's logger and rsyslog cannot be installed beside "
+                                "it: these tests run against rsyslog")
+               : QStringLiteral("rsyslogd not found: scripts/deps.sh test installs rsyslog");
+}
+
 quint16 RsyslogDaemon::freePort() {
     QTcpServer probe;
     return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;

@@ -19,6 +19,9 @@ public:
     RsyslogDaemon& operator=(const RsyslogDaemon&) = delete;
 
     static QString program(); // empty when rsyslogd is not installed
+    // Why the tests cannot run here, or empty: rsyslogd is missing, and so is syslog-ng (a machine
+    // with syslog-ng as its logger cannot have rsyslog beside it, and skips them).
+    static QString missing(bool* skip);
     // A loopback TCP port nobody listens on now.
     static quint16 freePort();
 

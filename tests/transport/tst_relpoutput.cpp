@@ -16,6 +16,7 @@ class TestRelpOutput : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void everyLineAcknowledged();
@@ -36,6 +37,15 @@ private:
     std::unique_ptr<TestWorkDir> m_dir;
     std::unique_ptr<RsyslogDaemon> m_daemon;
 };
+
+void TestRelpOutput::initTestCase() {
+    bool skip = false;
+    if (const QString why = RsyslogDaemon::missing(&skip); !why.isEmpty()) {
+        if (skip)
+            QSKIP(qPrintable(why));
+        QFAIL(qPrintable(why));
+    }
+}
 
 void TestRelpOutput::init() {
     m_dir = std::make_unique<TestWorkDir>();

@@ -22,6 +22,7 @@ class TestTcpOutput : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void everyLineArrivesInOrder_data();
@@ -90,6 +91,15 @@ long residentKiB() {
     return status.readAll().split(' ').value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
 }
 } // namespace
+
+void TestTcpOutput::initTestCase() {
+    bool skip = false;
+    if (const QString why = RsyslogDaemon::missing(&skip); !why.isEmpty()) {
+        if (skip)
+            QSKIP(qPrintable(why));
+        QFAIL(qPrintable(why));
+    }
+}
 
 void TestTcpOutput::init() {
     m_dir = std::make_unique<TestWorkDir>();
