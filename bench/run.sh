@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks in Release (preset bench: build/bench/) and runs them, printing one table.
-# The default selection takes about eight minutes; the machine should be otherwise idle for
+# The default selection takes about ten minutes; the machine should be otherwise idle for
 # meaningful pacing figures.
 # Usage: bench/run.sh [SELECTION ...]
 #   pacing waitcost rate scale         the engine alone, with a stand-in window
@@ -13,6 +13,10 @@
 #   send-rate send-pacing              talvex-send as a child process: rate at --delay 0 beside a
 #                                      bare sendto loop, and
 #                                      its pacing beside the reference sender
+#   transport-tcp transport-tls        talvex-send over TCP and TLS at --delay 0 to a counting
+#   transport-relp transport-cpu       receiver (beside a bare C writer, 64 KiB a write), over RELP
+#                                      to a librelp receiver (beside a bare librelp client), and
+#                                      the processor time per line at 100 lines/s against UDP
 # Not run by default, because they last minutes each (or "all" for every one but the soak):
 #   copy-wait      one copy at a 1 s delay for 60 lines on the X server (1 min)
 #   spacing-long   spacing as above, plus 60 lines at 1 s for both senders (2 min more)
@@ -38,6 +42,12 @@ if cmake --build "$build" -j"$jobs" --target talvex_bench_send >/dev/null 2>&1; 
   send_bench="$build/bench/talvex_bench_send"
 fi
 
+# The transports' benchmark needs librelp and talvex-send.
+transport_bench=""
+if cmake --build "$build" -j"$jobs" --target talvex_bench_transport >/dev/null 2>&1; then
+  transport_bench="$build/bench/talvex_bench_transport"
+fi
+
 # The window benchmarks need the window library; without it their rows say so.
 window_bench=""
 copies_bench=""
@@ -48,9 +58,11 @@ fi
 
 selected=("$@")
 [ ${#selected[@]} -eq 0 ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing
-                                         send-rate send-pacing)
+                                         send-rate send-pacing transport-tcp transport-tls transport-relp
+                                         transport-cpu)
 [ "${selected[*]}" = all ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing-long
-                                        copy-wait copies send-rate send-pacing send-true-rate)
+                                        copy-wait copies send-rate send-pacing send-true-rate
+                                        transport-tcp transport-tls transport-relp transport-cpu)
 
 work=$(mktemp -d)
 export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='qt.qpa.*=false'
@@ -111,6 +123,13 @@ for what in "${selected[@]}"; do
         echo "ROW|$what|talvex-send|not built|-|not run" >>"$rows"
       else
         (cd "$work" && "$send_bench" "${what#send-}") | grep '^ROW|' >>"$rows" || true
+      fi
+      ;;
+    transport-*)
+      if [ -z "$transport_bench" ]; then
+        echo "ROW|$what|talvex-send over streams|not built|-|not run" >>"$rows"
+      else
+        (cd "$work" && "$transport_bench" "${what#transport-}") | grep '^ROW|' >>"$rows" || true
       fi
       ;;
     line-cost)

@@ -548,8 +548,10 @@ void TestSend::helpAndVersion() {
     const Result help = send({QStringLiteral("--help")});
     QCOMPARE(help.status, 0);
     for (const char* option :
-         {"--to", "--output", "--append", "--delay", "--random", "--seed", "--loop", "--count", "--duration",
-          "--slot", "--quiet", "--echo", "--help", "--version", "SOURCE", "Exit status"})
+         {"--to",    "--output",    "--append",      "--delay",    "--random", "--seed",    "--loop",
+          "--count", "--duration",  "--slot",        "--quiet",    "--echo",   "--help",    "--version",
+          "SOURCE",  "Exit status", "tcp://",        "tls://",     "relp://",  "--framing", "--ca",
+          "--cert",  "--key",       "--server-name", "--insecure", "--retry"})
         QVERIFY2(help.out.contains(option), option);
     const Result version = send({QStringLiteral("-v")});
     QCOMPARE(version.status, 0);
