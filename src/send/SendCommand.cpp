@@ -18,7 +18,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include <fcntl.h>
@@ -182,6 +184,11 @@ SendCommand::Status SendCommand::openTransport() {
     if (destination.transport == Destination::Transport::Relp) {
         m_relp = std::make_unique<RelpOutput>(destination);
         m_relp->setRetryMs(retryMs);
+        // librelp's waits for an acknowledgement only end at its time-out (or a signal): a
+        // receiver that stops answering must not hold the run long past its duration.
+        if (m_options.duration > 0)
+            m_relp->setAnswerTimeoutSeconds(int(std::clamp(std::ceil(m_options.duration), 1.0,
+                                                           double(RelpOutput::DefaultAnswerTimeoutSeconds))));
         error = m_relp->open();
     } else if (destination.transport == Destination::Transport::Tls) {
         auto tls = std::make_unique<TlsOutput>(destination, m_options.framing, m_options.tls);

@@ -81,8 +81,6 @@ void TestTlsOutput::everyLineArrivesInOrder_data() {
     QTest::addColumn<bool>("mutual");
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("serverName");
-    QTest::newRow("server only, checked by address") << false << "127.0.0.1"
-                                                     << "";
     QTest::newRow("server only, --server-name") << false << "127.0.0.1"
                                                 << "localhost";
     QTest::newRow("mutual, checked by name") << true << "localhost"
