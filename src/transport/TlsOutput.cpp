@@ -287,7 +287,8 @@ bool TlsOutput::disconnectInOrder() {
     while (m_socket->state() != QAbstractSocket::UnconnectedState && !until.hasExpired() &&
            !limits().reached())
         m_socket->waitForDisconnected(WaitSliceMs);
-    const bool inOrder = m_socket->error() != QAbstractSocket::NetworkError || unwritten() == 0;
+    // Lines still in the socket's buffers when it ended never left.
+    const bool inOrder = unwritten() == 0;
     abortConnection();
     return inOrder;
 }

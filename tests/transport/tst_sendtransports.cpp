@@ -33,6 +33,7 @@ private slots:
     void refusedReceiverBeforeAnyLine_data();
     void refusedReceiverBeforeAnyLine();
     void interruptedWhileTheReceiverNeverReads();
+    void insecureSaidOnce();
 
 private:
     QByteArray input(const QString& transport, bool mutual = false,
@@ -272,6 +273,20 @@ void TestSendTransports::interruptedWhileTheReceiverNeverReads() {
     const QByteArray err = send.readAllStandardError();
     QCOMPARE(send.exitCode(), 0);
     QVERIFY2(err.contains("interrupted") && err.contains("0 errors"), err.constData());
+}
+
+void TestSendTransports::insecureSaidOnce() {
+    QVERIFY2(m_daemon->start(input(QStringLiteral("tls"), false, QStringLiteral("othername"))),
+             qPrintable(m_daemon->error()));
+    QByteArray out;
+    QByteArray err;
+    QCOMPARE(run({QStringLiteral("-q"), QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("-n"),
+                  QStringLiteral("5"), QStringLiteral("--insecure"), QStringLiteral("-t"),
+                  QStringLiteral("tls://127.0.0.1:%1").arg(m_daemon->port()), QStringLiteral("s.txt")},
+                 &out, &err),
+             0);
+    QCOMPARE(err.count("--insecure: the certificate of"), 1);
+    QCOMPARE(m_daemon->waitForMessages(5), lines(0, 5));
 }
 
 QTEST_GUILESS_MAIN(TestSendTransports)
