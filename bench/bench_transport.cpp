@@ -15,6 +15,7 @@
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTextStream>
 #include <QThread>
 
@@ -324,6 +325,10 @@ public:
     }
     ~RelpSink() {
         relpEngineSetStop(m_engine);
+        // The engine looks at the stop only when something happens: a connection makes it look.
+        QTcpSocket wake;
+        wake.connectToHost(QHostAddress::LocalHost, m_port);
+        wake.waitForConnected(1000);
         m_thread.join();
         relpEngineDestruct(&m_engine);
     }
