@@ -63,7 +63,8 @@ ReceiveCommand::Status ReceiveCommand::prepare() {
     if (!m_options.expectPath.isEmpty()) {
         m_check = std::make_unique<DeliveryCheck>();
         const RunError error = SourceReader::forEachLine(
-            m_options.expectPath, [this](const QByteArray& line) { m_check->expect(line); } /*LINEENDS*/);
+            m_options.expectPath, [this](const QByteArray& line) { m_check->expect(line); },
+            m_options.lineEnds);
         if (error.isError()) {
             printError(QStringLiteral("--expect %1: %2").arg(m_options.expectPath, error.description));
             return BadUsage;
@@ -183,15 +184,15 @@ void ReceiveCommand::printSummary(Status status) {
         QJsonObject o{{QStringLiteral("messages"), r.messages()},
                       {QStringLiteral("bytes"), r.bytes()},
                       {QStringLiteral("seconds"), double(m_clock.nsecsElapsed()) / 1e9},
-                      {QStringLiteral("messagesPerSecond"), rate},
+                      {QStringLiteral("messages_per_second"), rate},
                       {QStringLiteral("connections"), r.connections()},
-                      {QStringLiteral("framingErrors"), r.framingErrors()},
-                      {QStringLiteral("datagramsDropped"), qint64(r.droppedDatagrams())},
+                      {QStringLiteral("framing_errors"), r.framingErrors()},
+                      {QStringLiteral("datagrams_dropped"), qint64(r.droppedDatagrams())},
                       {QStringLiteral("ambiguous"), m_output.ambiguous()},
                       {QStringLiteral("senders"), senders},
-                      {QStringLiteral("otherSenders"), r.otherSenders()},
-                      {QStringLiteral("ending"), QLatin1String(endingText(int(m_ending)))},
-                      {QStringLiteral("status"), int(status)}};
+                      {QStringLiteral("other_senders"), r.otherSenders()},
+                      {QStringLiteral("end"), QLatin1String(endingText(int(m_ending)))},
+                      {QStringLiteral("exit_status"), int(status)}};
         if (m_check) {
             QJsonObject e{{QStringLiteral("expected"), check.expected},
                           {QStringLiteral("arrived"), check.arrived},
@@ -204,7 +205,7 @@ void ReceiveCommand::printSummary(Status status) {
                     first = QJsonObject{{QStringLiteral("arrival"), check.outOfOrderArrival},
                                         {QStringLiteral("line"), check.outOfOrderLine},
                                         {QStringLiteral("text"), QString::fromUtf8(check.outOfOrderText)}};
-                e.insert(QStringLiteral("firstOutOfOrder"), first);
+                e.insert(QStringLiteral("first_out_of_order"), first);
             }
             o.insert(QStringLiteral("expect"), e);
         }

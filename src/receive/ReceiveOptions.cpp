@@ -63,9 +63,9 @@ ReceiveOptions::Action ReceiveOptions::parse(const QStringList& arguments, Recei
     const QCommandLineOption lineEnds(
         QStringLiteral("line-ends"),
         QStringLiteral(
-            "Where a line of the --expect file ends: cr (the default, as the window reads its "
-            "sources: CR or CR LF; a line feed alone stays in the line) or any (CR, LF or CR LF)."),
-        QStringLiteral("cr|any"));
+            "Where a line of the --expect file ends, as for talvex-send: \"any\" (CR, LF or CR LF; "
+            "the default) or \"cr\" (CR or CR LF, a lone LF stays in the line: the window's rule)."),
+        QStringLiteral("any|cr"));
     const QCommandLineOption inOrder(QStringLiteral("in-order"),
                                      QStringLiteral("With --expect: also report the first line that "
                                                     "arrived out of order."));

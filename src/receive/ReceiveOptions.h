@@ -21,12 +21,12 @@ struct ReceiveOptions {
     QByteArray lineEnd = QByteArrayLiteral("\r\n");
     bool quiet = false;
     Summary summary = Summary::Text;
-    qint64 count = 0;    // end after this many messages; 0 for no limit
-    double idle = 0;     // end after this many seconds without a message; 0 for never
-    double duration = 0; // end after this many seconds; 0 for no limit
-    double timeout = 0;  // with count: fail when fewer arrived within this many seconds
-    QString expectPath;  // the lines that should arrive; empty for no check
-    LineEnds lineEnds = LineEnds::CarriageReturn;
+    qint64 count = 0;                  // end after this many messages; 0 for no limit
+    double idle = 0;                   // end after this many seconds without a message; 0 for never
+    double duration = 0;               // end after this many seconds; 0 for no limit
+    double timeout = 0;                // with count: fail when fewer arrived within this many seconds
+    QString expectPath;                // the lines that should arrive; empty for no check
+    LineEnds lineEnds = LineEnds::Any; // as talvex-send reads its source
     bool inOrder = false;
 
     // Parses `arguments` (the program name first). For Help and Version, `text` is what to print

@@ -121,7 +121,8 @@ int TestReceive::sendFile(const QString& source, quint16 port) {
     QProcess send;
     send.setWorkingDirectory(m_dir->path());
     send.start(QStringLiteral(TALVEX_SEND),
-               {QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("-q"), QStringLiteral("-t"),
+               {QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("-q"),
+                QStringLiteral("--line-ends"), QStringLiteral("cr"), QStringLiteral("-t"),
                 QStringLiteral("127.0.0.1:%1").arg(port), source});
     return send.waitForFinished(30000) ? send.exitCode() : -1;
 }
@@ -340,7 +341,7 @@ void TestReceive::sigtermGivesTheSummary() {
     const QJsonObject summary = QJsonDocument::fromJson(err.mid(err.lastIndexOf("\n{") + 1)).object();
     QCOMPARE(summary.value(QStringLiteral("messages")).toInteger(), 3);
     QCOMPARE(summary.value(QStringLiteral("bytes")).toInteger(), 11);
-    QCOMPARE(summary.value(QStringLiteral("ending")).toString(), QStringLiteral("interrupted"));
+    QCOMPARE(summary.value(QStringLiteral("end")).toString(), QStringLiteral("interrupted"));
     QCOMPARE(
         summary.value(QStringLiteral("senders")).toObject().value(QStringLiteral("127.0.0.1")).toInteger(),
         3);
