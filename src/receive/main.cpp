@@ -11,11 +11,13 @@
 #include <cstdio>
 
 namespace {
-// Ctrl+C or `kill` ends the reception with the summary, and the status says it went well.
+// Ctrl+C, `kill`, a closed terminal or Ctrl+\ end the reception with the summary, and the status
+// says it went well.
 bool interruptOnTerminationSignals(ReceiveCommand& command) {
     auto* watcher = new platform::TerminationSignals(&command);
     QObject::connect(watcher, &platform::TerminationSignals::received, &command, &ReceiveCommand::interrupt);
-    return watcher->watch(platform::TerminationSignals::Terminate | platform::TerminationSignals::Interrupt);
+    return watcher->watch(platform::TerminationSignals::Terminate | platform::TerminationSignals::Interrupt |
+                          platform::TerminationSignals::HangUp | platform::TerminationSignals::Quit);
 }
 
 void print(FILE* stream, const QString& text) {
