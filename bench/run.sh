@@ -13,6 +13,9 @@
 #   send-rate send-pacing              talvex-send as a child process: rate at --delay 0 beside a
 #                                      bare sendto loop, and
 #                                      its pacing beside the reference sender
+#   receive-udp receive-tcp            talvex-receive as a child process: its rate beside the rate
+#                                      sent (talvex-send -d 0 over UDP; a plain writer of framed
+#                                      bytes over TCP), with what was lost
 # Not run by default, because they last minutes each (or "all" for every one but the soak):
 #   copy-wait      one copy at a 1 s delay for 60 lines on the X server (1 min)
 #   spacing-long   spacing as above, plus 60 lines at 1 s for both senders (2 min more)
@@ -37,6 +40,10 @@ send_bench=""
 if cmake --build "$build" -j"$jobs" --target talvex_bench_send >/dev/null 2>&1; then
   send_bench="$build/bench/talvex_bench_send"
 fi
+receive_bench=""
+if cmake --build "$build" -j"$jobs" --target talvex_bench_receive >/dev/null 2>&1; then
+  receive_bench="$build/bench/talvex_bench_receive"
+fi
 
 # The window benchmarks need the window library; without it their rows say so.
 window_bench=""
@@ -48,9 +55,9 @@ fi
 
 selected=("$@")
 [ ${#selected[@]} -eq 0 ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing
-                                         send-rate send-pacing)
+                                         send-rate send-pacing receive-udp receive-tcp)
 [ "${selected[*]}" = all ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing-long
-                                        copy-wait copies send-rate send-pacing send-true-rate)
+                                        copy-wait copies send-rate send-pacing send-true-rate receive-udp receive-tcp)
 
 work=$(mktemp -d)
 export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='qt.qpa.*=false'
@@ -111,6 +118,13 @@ for what in "${selected[@]}"; do
         echo "ROW|$what|talvex-send|not built|-|not run" >>"$rows"
       else
         (cd "$work" && "$send_bench" "${what#send-}") | grep '^ROW|' >>"$rows" || true
+      fi
+      ;;
+    receive-*)
+      if [ -z "$receive_bench" ]; then
+        echo "ROW|$what|talvex-receive|not built|-|not run" >>"$rows"
+      else
+        (cd "$work" && "$receive_bench" "${what#receive-}") | grep '^ROW|' >>"$rows" || true
       fi
       ;;
     line-cost)
