@@ -9,7 +9,8 @@ struct ListenError {
     enum class Kind { None, Privileged, InUse, Other };
 
     Kind kind = Kind::None;
-    QString text; // English, for the command line; empty when all went well
+    QString text;   // the whole message, in English, for the command line; empty when all went well
+    QString reason; // the system's reason alone, for a message in another language
 
     bool isError() const { return kind != Kind::None; }
 };

@@ -40,10 +40,10 @@ bool MessageOutput::openFile(const QString& path, bool append) {
 }
 
 void MessageOutput::write(QByteArrayView message) {
-    if (QByteArrayView(message).indexOf(m_lineEnd) >= 0)
-        ++m_ambiguous;
     if (!m_echo && m_fileFd < 0)
         return;
+    if (message.indexOf(m_lineEnd) >= 0)
+        ++m_ambiguous;
     m_pending.append(message);
     m_pending.append(m_lineEnd);
     if (m_pending.size() >= FlushAt)

@@ -27,6 +27,7 @@ ListenError TcpListener::listen(const QHostAddress& address, quint16 port) {
     if (m_server->listen(address, port))
         return {};
     const QString where = ListenAddress::toString(ListenAddress::Transport::Tcp, address, port);
+    const QString reason = m_server->errorString();
     switch (m_server->serverError()) {
     case QAbstractSocket::SocketAccessError:
         if (port < 1024)
@@ -34,16 +35,17 @@ ListenError TcpListener::listen(const QHostAddress& address, quint16 port) {
                     QStringLiteral("cannot listen on %1: ports below 1024 need privileges (root, or the "
                                    "CAP_NET_BIND_SERVICE capability). Choose a port of 1024 or more, on both "
                                    "sides: the receiver's address and the sender's destination.")
-                        .arg(where)};
+                        .arg(where),
+                    reason};
         break;
     case QAbstractSocket::AddressInUseError:
         return {ListenError::Kind::InUse,
-                QStringLiteral("cannot listen on %1: another program already uses this port").arg(where)};
+                QStringLiteral("cannot listen on %1: another program already uses this port").arg(where),
+                reason};
     default:
         break;
     }
-    return {ListenError::Kind::Other,
-            QStringLiteral("cannot listen on %1: %2").arg(where, m_server->errorString())};
+    return {ListenError::Kind::Other, QStringLiteral("cannot listen on %1: %2").arg(where, reason), reason};
 }
 
 quint16 TcpListener::port() const {
@@ -69,7 +71,9 @@ void TcpListener::read(QTcpSocket* socket) {
     FrameSplitter& splitter = found->splitter;
     const QHostAddress sender = found->peer;
     const auto visit = [this, &sender](QByteArrayView message) { m_handler(message, sender); };
-    QByteArray block(ReadBlock, Qt::Uninitialized);
+    if (m_block.size() != ReadBlock)
+        m_block.resize(ReadBlock);
+    QByteArray& block = m_block;
     bool any = false;
     for (;;) {
         const qint64 got = socket->read(block.data(), block.size());

@@ -6,6 +6,7 @@
 #include "receive/ListenError.h"
 #include "receive/MessageHandler.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
@@ -48,6 +49,7 @@ private:
     MessageHandler m_handler;
     QTcpServer* m_server = nullptr;
     QHash<QTcpSocket*, Connection> m_connectionsOpen;
+    QByteArray m_block; // one read buffer for every connection, reused
     qint64 m_connections = 0;
     qint64 m_framingErrors = 0;
 };

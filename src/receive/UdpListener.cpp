@@ -21,19 +21,20 @@ constexpr int BatchesPerWakeUp = 16;
 constexpr std::size_t ControlSize = CMSG_SPACE(sizeof(quint32));
 
 ListenError bindError(int error, const QHostAddress& address, quint16 port) {
+    const QString reason = QString::fromLocal8Bit(std::strerror(error));
     const QString where = ListenAddress::toString(ListenAddress::Transport::Udp, address, port);
     if (error == EACCES && port < 1024)
         return {ListenError::Kind::Privileged,
                 QStringLiteral("cannot listen on %1: ports below 1024 need privileges (root, or the "
                                "CAP_NET_BIND_SERVICE capability). Choose a port of 1024 or more, on both "
                                "sides: the receiver's address and the sender's destination.")
-                    .arg(where)};
+                    .arg(where),
+                reason};
     if (error == EADDRINUSE)
         return {ListenError::Kind::InUse,
-                QStringLiteral("cannot listen on %1: another program already uses this port").arg(where)};
-    return {
-        ListenError::Kind::Other,
-        QStringLiteral("cannot listen on %1: %2").arg(where, QString::fromLocal8Bit(std::strerror(error)))};
+                QStringLiteral("cannot listen on %1: another program already uses this port").arg(where),
+                reason};
+    return {ListenError::Kind::Other, QStringLiteral("cannot listen on %1: %2").arg(where, reason), reason};
 }
 
 QHostAddress senderOf(const sockaddr_storage& from) {

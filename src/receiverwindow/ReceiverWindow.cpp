@@ -126,7 +126,7 @@ bool ReceiverWindow::listen(const ListenAddress& address) {
             showFailure(text(Msg::ReceiverInUse).arg(port), suggestedPort(error, address.port));
             break;
         default:
-            showFailure(text(Msg::ReceiverListenFailed).arg(address.toString(), error.text), address.port);
+            showFailure(text(Msg::ReceiverListenFailed).arg(address.toString(), error.reason), address.port);
             break;
         }
         return false;
