@@ -51,10 +51,12 @@ ReceiveCommand::ReceiveCommand(const ReceiveOptions& options, QObject* parent)
     connect(&m_progressTimer, &QTimer::timeout, this, &ReceiveCommand::showProgress);
     m_idleTimer.setSingleShot(true);
     connect(&m_idleTimer, &QTimer::timeout, this, &ReceiveCommand::checkIdle);
-    m_endTimer.setSingleShot(true);
-    m_endTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_endTimer, &QTimer::timeout, this,
-            [this] { endWith(m_options.timeout > 0 ? Ending::Timeout : Ending::Duration); });
+    for (QTimer* timer : {&m_durationTimer, &m_timeoutTimer}) {
+        timer->setSingleShot(true);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+    connect(&m_durationTimer, &QTimer::timeout, this, [this] { endWith(Ending::Duration); });
+    connect(&m_timeoutTimer, &QTimer::timeout, this, [this] { endWith(Ending::Timeout); });
 }
 
 ReceiveCommand::~ReceiveCommand() = default;
@@ -91,15 +93,17 @@ ReceiveCommand::Status ReceiveCommand::run() {
         m_progressTimer.start();
     if (m_options.idle > 0)
         m_idleTimer.start(milliseconds(m_options.idle));
-    const double end = m_options.timeout > 0 ? m_options.timeout : m_options.duration;
-    if (end > 0)
-        m_endTimer.start(milliseconds(end));
+    if (m_options.duration > 0)
+        m_durationTimer.start(milliseconds(m_options.duration));
+    if (m_options.timeout > 0)
+        m_timeoutTimer.start(milliseconds(m_options.timeout));
     if (m_ending == Ending::None)
         m_loop.exec();
     m_reception->close();
     m_progressTimer.stop();
     m_idleTimer.stop();
-    m_endTimer.stop();
+    m_durationTimer.stop();
+    m_timeoutTimer.stop();
     if (!m_output.flush() && m_ending != Ending::OutputFailed)
         m_ending = Ending::OutputFailed;
     if (m_progress)

@@ -54,7 +54,8 @@ private:
     qint64 m_lastArrivalNs = -1;
     QTimer m_progressTimer;
     QTimer m_idleTimer;
-    QTimer m_endTimer; // --duration or --timeout
+    QTimer m_durationTimer;
+    QTimer m_timeoutTimer;
     bool m_progress = false;
     Ending m_ending = Ending::None;
 };
