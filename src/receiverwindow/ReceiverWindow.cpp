@@ -134,8 +134,10 @@ bool ReceiverWindow::listen(const ListenAddress& address) {
     m_reception = std::move(reception);
     m_failure->hide();
     m_otherPortRow->hide();
-    m_listening->setText(
-        text(Msg::ReceiverListening).arg(m_reception->listening().join(QStringLiteral(", "))));
+    const QString where = m_reception->listening().join(QStringLiteral(", "));
+    m_listening->setText(text(Msg::ReceiverListening).arg(where));
+    // Several companions can be open at once: each title says which one it is.
+    setWindowTitle(text(Msg::ReceiverTitle) + QStringLiteral(" - ") + where);
     m_rateMessages = 0;
     m_rateClock.start();
     m_viewTimer.start();
