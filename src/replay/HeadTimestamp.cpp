@@ -89,19 +89,54 @@ Civil civilFromSeconds(qint64 seconds) {
     return c;
 }
 
-// The local clock at `seconds`. Lines sent within the same second share one look-up of the
-// system's zone rules.
-Civil localCivil(qint64 seconds) {
-    thread_local qint64 cachedSeconds = std::numeric_limits<qint64>::min();
-    thread_local Civil cached;
-    if (seconds != cachedSeconds) {
-        const QDateTime local = QDateTime::fromSecsSinceEpoch(seconds, Qt::LocalTime);
-        const QDate date = local.date();
-        const QTime time = local.time();
-        cached = {date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second()};
-        cachedSeconds = seconds;
+// The local clock's offset east of UTC at `seconds`. It changes on whole minutes, so lines of the
+// same minute share one look-up of the system's zone rules; a few minutes are kept, as the send
+// time and a log's own times are asked in turn.
+int localOffset(qint64 seconds) {
+    struct Entry {
+        qint64 minute = std::numeric_limits<qint64>::min();
+        int offset = 0;
+    };
+    thread_local Entry kept[4];
+    thread_local int next = 0;
+    const qint64 minute = seconds / 60 - (seconds % 60 < 0 ? 1 : 0);
+    for (const Entry& entry : kept) {
+        if (entry.minute == minute)
+            return entry.offset;
     }
-    return cached;
+    Entry& entry = kept[next];
+    next = (next + 1) % 4;
+    entry.minute = minute;
+    entry.offset = QDateTime::fromSecsSinceEpoch(minute * 60, Qt::LocalTime).offsetFromUtc();
+    return entry.offset;
+}
+
+// The moment a minute of the local clock begins. The zone's offset changes on whole minutes, so
+// lines of the same minute share one look-up of the system's zone rules.
+bool localMinute(int year, int month, int day, int hour, int minute, qint64 asUtc, qint64* seconds) {
+    thread_local qint64 cachedAsUtc = std::numeric_limits<qint64>::min();
+    thread_local qint64 cachedSeconds = 0;
+    if (asUtc == cachedAsUtc) {
+        *seconds = cachedSeconds;
+        return true;
+    }
+    const QDate date(year, month, day);
+    if (!date.isValid())
+        return false;
+    const QDateTime local(date, QTime(hour, minute), Qt::LocalTime);
+    if (local.isValid()) {
+        *seconds = local.toSecsSinceEpoch();
+    } else {
+        // A minute the clock skipped (the spring change): read with the offset in force the day
+        // before, so it lands just after the change, as mktime() places it.
+        const QDateTime dayBefore = QDateTime::fromSecsSinceEpoch(asUtc - SecondsPerDay, Qt::LocalTime);
+        if (!dayBefore.isValid())
+            return false;
+        *seconds = asUtc - dayBefore.offsetFromUtc();
+    }
+    cachedAsUtc = asUtc;
+    cachedSeconds = *seconds;
+    return true;
 }
 
 // After a timestamp comes the end of the line or a byte that cannot continue a time.
@@ -257,38 +292,23 @@ bool HeadTimestamp::toWallTime(int year, WallTime* time) const {
     const int y = hasYear() ? m_year : year;
     if (m_day > daysInMonth(y, m_month))
         return false;
-    // A leap second is the first second of the next minute, as the clocks of computers count it.
-    const int leap = m_second == 60 ? 1 : 0;
-    qint64 seconds = 0;
-    if (m_zone == Zone::Local) {
-        const QDate date(y, m_month, m_day);
-        if (!date.isValid())
-            return false;
-        const QDateTime local(date, QTime(m_hour, m_minute, m_second - leap), Qt::LocalTime);
-        if (local.isValid()) {
-            seconds = local.toSecsSinceEpoch();
-        } else {
-            // A time the local clock skipped (the spring change): read with the offset in force
-            // the day before, so it lands just after the change, as mktime() places it.
-            const qint64 asUtc = daysFromCivil(y, m_month, m_day) * SecondsPerDay + m_hour * 3600 +
-                                 m_minute * 60 + m_second - leap;
-            const QDateTime dayBefore = QDateTime::fromSecsSinceEpoch(asUtc - SecondsPerDay, Qt::LocalTime);
-            if (!dayBefore.isValid())
-                return false;
-            seconds = asUtc - dayBefore.offsetFromUtc();
-        }
-    } else {
-        seconds = daysFromCivil(y, m_month, m_day) * SecondsPerDay + m_hour * 3600 + m_minute * 60 +
-                  m_second - m_offsetSeconds;
-    }
-    time->seconds = seconds + (m_zone == Zone::Local ? leap : 0);
+    const qint64 minuteAsUtc =
+        daysFromCivil(y, m_month, m_day) * SecondsPerDay + m_hour * 3600 + m_minute * 60;
+    qint64 minute = minuteAsUtc - m_offsetSeconds;
+    if (m_zone == Zone::Local && !localMinute(y, m_month, m_day, m_hour, m_minute, minuteAsUtc, &minute))
+        return false;
+    // A leap second (60) is the first second of the next minute, as the clocks of computers count.
+    time->seconds = minute + m_second;
     time->nanoseconds = m_nanoseconds;
     return true;
 }
 
+int HeadTimestamp::offsetAt(const WallTime& time) const {
+    return m_zone == Zone::Local ? localOffset(time.seconds) : m_offsetSeconds;
+}
+
 int HeadTimestamp::yearOf(const WallTime& time) const {
-    const qint64 year = m_zone == Zone::Local ? localCivil(time.seconds).year
-                                              : civilFromSeconds(time.seconds + m_offsetSeconds).year;
+    const qint64 year = civilFromSeconds(time.seconds + offsetAt(time)).year;
     constexpr qint64 Lowest = std::numeric_limits<int>::min();
     constexpr qint64 Highest = std::numeric_limits<int>::max();
     return static_cast<int>(qBound(Lowest, year, Highest));
@@ -297,8 +317,7 @@ int HeadTimestamp::yearOf(const WallTime& time) const {
 bool HeadTimestamp::writeInto(QByteArray* line, const WallTime& time) const {
     if (!isValid() || line->size() < m_position + m_size)
         return false;
-    const Civil c =
-        m_zone == Zone::Local ? localCivil(time.seconds) : civilFromSeconds(time.seconds + m_offsetSeconds);
+    const Civil c = civilFromSeconds(time.seconds + offsetAt(time));
     if (hasYear() && (c.year < 0 || c.year > 9999))
         return false;
     char* at = line->data() + m_position;

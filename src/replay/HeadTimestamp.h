@@ -49,6 +49,8 @@ public:
     bool writeInto(QByteArray* line, const WallTime& time) const;
 
 private:
+    // East of UTC, in seconds, on this timestamp's clock at `time`.
+    int offsetAt(const WallTime& time) const;
     static bool readBsd(const char* at, const char* end, HeadTimestamp* stamp);
     static bool readIso(const char* at, const char* end, HeadTimestamp* stamp);
 

@@ -13,6 +13,7 @@ namespace {
 constexpr qint64 Forever = std::numeric_limits<qint64>::max();
 constexpr qint64 SpeedScale = 1000000; // six decimals
 constexpr qint64 OneDayNs = 86400LL * 1000000000LL;
+constexpr qint64 HalfYearNs = 182 * OneDayNs;
 // No year puts a time without one nearer than this to the line before (29 February in a run of
 // common years): it is taken as no timestamp rather than as a wait of a year.
 constexpr qint64 FarthestYearChoiceNs = 200 * OneDayNs;
@@ -70,6 +71,10 @@ bool RecordedPacing::place(const HeadTimestamp& stamp, WallTime* time) const {
     // The year that puts it nearest to the line before: December to January is a new year, and a
     // late December line after the new year stays in the old one.
     const int around = stamp.yearOf(m_previous);
+    // Within half a year in the line before's own year, no other year can be nearer.
+    if (stamp.toWallTime(around, time) &&
+        qAbs(qMax(time->nanosecondsSince(m_previous), -Forever)) < HalfYearNs)
+        return true;
     bool found = false;
     qint64 nearest = Forever;
     for (int year = around - 1; year <= around + 1; ++year) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LocalZone.h"
+#include "replay/HeadTimestamp.h"
 #include "replay/RecordedPacing.h"
 
 #include <QDateTime>
@@ -20,6 +21,8 @@ private slots:
     void schedule();
     void noDriftOverALongLog();
     void newRunStartsAnew();
+    void samplesHaveARhythm_data();
+    void samplesHaveARhythm();
 
 private:
     std::unique_ptr<LocalZone> m_zone;
@@ -135,6 +138,41 @@ void TestRecordedPacing::newRunStartsAnew() {
     const QByteArrayList lines = {"2026-12-07T08:00:00Z a", "2026-12-07T08:00:04Z b"};
     QCOMPARE(dues(pacing, lines), (QList<qint64>{0, 4 * Second}));
     QCOMPARE(dues(pacing, lines), (QList<qint64>{0, 4 * Second}));
+}
+
+void TestRecordedPacing::samplesHaveARhythm_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("minutes"); // from the first line to the last, about
+    QTest::newRow("auth, across the new year") << "auth.txt" << 62;
+    QTest::newRow("web access") << "access.txt" << 31;
+}
+
+void TestRecordedPacing::samplesHaveARhythm() {
+    QFETCH(QString, name);
+    QFETCH(int, minutes);
+    QFile file(QStringLiteral(TALVEX_EXAMPLES "/") + name);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    QVERIFY(content.endsWith("\r\n"));
+    QByteArrayList lines = content.split('\n');
+    lines.removeLast(); // after the last line end
+    QVERIFY(lines.size() >= 1500);
+    RecordedPacing pacing(1, RecordedPacing::NoGapLimit, reference());
+    qint64 previous = 0;
+    qint64 longest = 0;
+    qint64 together = 0; // lines due within 0.1 s of the one before: bursts
+    for (qint64 k = 0; k < lines.size(); ++k) {
+        const QByteArray line = lines.at(k).chopped(1);
+        QVERIFY2(lines.at(k).endsWith('\r') && HeadTimestamp::find(line).isValid(), line.constData());
+        const qint64 due = pacing.dueNs(k, line);
+        longest = qMax(longest, due - previous);
+        together += k > 0 && due - previous < Second / 10;
+        previous = due;
+    }
+    QVERIFY2(qAbs(previous - minutes * 60 * Second) < 60 * Second,
+             qPrintable(QString::number(previous / Second)));
+    QVERIFY(longest >= 30 * Second);
+    QVERIFY(together >= lines.size() / 10);
 }
 
 QTEST_GUILESS_MAIN(TestRecordedPacing)
