@@ -145,7 +145,8 @@ bool endsTimestamp(const char* at, const char* end) {
         return true;
     const char c = *at;
     const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    return !isDigit(c) && !letter && !std::strchr("+-:.,", c);
+    const bool punctuation = c == '+' || c == '-' || c == ':' || c == '.' || c == ',';
+    return !isDigit(c) && !letter && !punctuation;
 }
 
 } // namespace
