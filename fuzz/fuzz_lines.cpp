@@ -58,20 +58,21 @@ std::string quoted(const QByteArray& bytes) {
     return out;
 }
 
-// The obvious split, byte by byte: CR or CRLF ends a line, LF alone is text, a last line
-// without a line end is a line, nothing follows a final line end.
-std::vector<QByteArray> referenceLines(const QByteArray& content) {
+// The obvious split, byte by byte: CR or CRLF ends a line, LF alone is text unless any line end
+// counts, a last line without a line end is a line, nothing follows a final line end.
+std::vector<QByteArray> referenceLines(const QByteArray& content, LineEnds ends) {
     std::vector<QByteArray> lines;
     qsizetype start = 0;
     qsizetype i = 0;
     while (i < content.size()) {
-        if (content[i] != '\r') {
+        const bool lineFeedEnds = ends == LineEnds::Any && content[i] == '\n';
+        if (content[i] != '\r' && !lineFeedEnds) {
             ++i;
             continue;
         }
         lines.push_back(content.mid(start, i - start));
         ++i;
-        if (i < content.size() && content[i] == '\n')
+        if (!lineFeedEnds && i < content.size() && content[i] == '\n')
             ++i;
         start = i;
     }
@@ -80,7 +81,7 @@ std::vector<QByteArray> referenceLines(const QByteArray& content) {
     return lines;
 }
 
-void checkFile(const QByteArray& content, bool withIndex) {
+void checkFile(const QByteArray& content, bool withIndex, LineEnds ends) {
     const QString path = sourcePath();
     {
         QFile file(path);
@@ -89,10 +90,11 @@ void checkFile(const QByteArray& content, bool withIndex) {
             std::exit(2);
         }
     }
-    const std::vector<QByteArray> expected = referenceLines(content);
+    const std::vector<QByteArray> expected = referenceLines(content, ends);
     const qint64 expectedCount = static_cast<qint64>(expected.size());
 
     SourceReader reader;
+    reader.setLineEnds(ends);
     if (reader.open(path).isError())
         fail("SourceReader::open failed", content);
     std::size_t n = 0;
@@ -124,7 +126,7 @@ void checkFile(const QByteArray& content, bool withIndex) {
     if (!withIndex)
         return;
     LineIndex index;
-    if (index.build(path).isError())
+    if (index.build(path, ends).isError())
         fail("LineIndex::build failed", content);
     if (index.count() != expectedCount)
         fail("LineIndex count differs", content,
@@ -181,11 +183,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // more than the rest of the checks together: the index is checked on a quarter of the
     // inputs (always the same ones), the reader on all of them.
     const std::uint32_t h = digest(data, size);
-    checkFile(content, (h & 3) == 0);
-    if (size > 0 && ((h >> 2) & 3) == 0)
-        checkFile(straddling(content, ReaderBlock, h >> 16), ((h >> 4) & 3) == 0);
-    if (size > 0 && ((h >> 6) & 0xff) == 0x80)
-        checkFile(straddling(content, IndexBlock, h >> 16), true);
+    for (const LineEnds ends : {LineEnds::CarriageReturn, LineEnds::Any}) {
+        checkFile(content, (h & 3) == 0, ends);
+        if (size > 0 && ((h >> 2) & 3) == 0)
+            checkFile(straddling(content, ReaderBlock, h >> 16), ((h >> 4) & 3) == 0, ends);
+        if (size > 0 && ((h >> 6) & 0xff) == 0x80)
+            checkFile(straddling(content, IndexBlock, h >> 16), true, ends);
+    }
     return 0;
 }
 

@@ -4,10 +4,12 @@
 #include "engine/FileErrors.h"
 #include "engine/FileSink.h"
 #include "engine/LineIndex.h"
+#include "engine/LineOutput.h"
+#include "engine/LinePacing.h"
+#include "engine/LineRewriter.h"
 #include "engine/RandomFraction.h"
 #include "engine/RunHost.h"
 #include "engine/SourceReader.h"
-#include "engine/UdpSink.h"
 #include "engine/WaitTimer.h"
 
 #include "i18n/StringTable.h"
@@ -16,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QSocketNotifier>
 
 #include <cmath>
 #include <limits>
@@ -34,11 +37,14 @@ struct GenerationRun::Private {
 
     GenerationRun* q = nullptr;
     RunHost* host = nullptr;
-    UdpSink* udp = nullptr;
+    LineOutput* network = nullptr;
+    LinePacing* pacing = nullptr;
+    LineRewriter* rewriter = nullptr;
 
     GenerationOrder order = GenerationOrder::Sequential;
     Output outputTo = Output::File;
     bool loop = false;
+    LineEnds lineEnds = LineEnds::CarriageReturn;
     bool paused = false;
     bool stopRequested = false;
     bool quitRequested = false;
@@ -48,6 +54,9 @@ struct GenerationRun::Private {
 
     QString sourceName;
     QString sourcePath;
+    int streamFd = -1; // the source is this stream rather than sourcePath's file
+    QSocketNotifier* inputNotifier = nullptr;
+    qint64 sourceLine = 0;
     QString outputPath;
     SourceReader source;
     LineIndex index;
@@ -65,6 +74,8 @@ struct GenerationRun::Private {
     qint64 dueNs = 0;
     qint64 delayNs = 0;
     qint64 producedAtNs = -1; // when the last line went to its output, until the next wait starts
+    qint64 startNs = 0;       // Play, for a schedule fixed in advance
+    qint64 scheduled = 0;     // lines given a time by that schedule
 
     QString text(int n) const { return StringTable::lookup(n, host->languageOffset()); }
     bool randomMode() const { return order == GenerationOrder::Random; }
@@ -74,6 +85,8 @@ struct GenerationRun::Private {
     bool prepareOutput();
     void openSource();
     void cycle();
+    void waitForInput();
+    bool flushOutput();
     void armWait(AfterWait next);
     void scheduleRest();
     void onTimeout();
@@ -117,6 +130,8 @@ void GenerationRun::Private::freshStart(double delay) {
     lineCounter = 0;
     workingDelay = delay;
     producedAtNs = -1;
+    startNs = clock.nsecsElapsed();
+    scheduled = 0;
     // Whatever a halted run left open is let go: this run starts from the top of its files.
     source.close();
     index.clear();
@@ -148,7 +163,11 @@ bool GenerationRun::Private::prepareOutput() {
             return false; // quit or stopped while the question was up
         mode = add ? FileSink::Mode::Append : FileSink::Mode::Truncate;
     }
-    const RunError error = output.open(path, mode);
+    // The source's own file, so the output can never be it by another name or a link.
+    RunError ignored;
+    const platform::File sourceFile = streamFd >= 0 ? platform::File::duplicate(streamFd)
+                                                    : SourceReader::openForReading(sourcePath, &ignored);
+    const RunError error = output.open(path, mode, &sourceFile, host->languageOffset());
     if (error.isError() && !error.isPassedOver()) {
         fail(error);
         return false;
@@ -159,14 +178,16 @@ bool GenerationRun::Private::prepareOutput() {
 void GenerationRun::Private::openSource() {
     // A missing file is passed over here; the end-of-source test then reports it.
     passStart = true;
-    const RunError error = source.open(sourcePath);
+    sourceLine = 0;
+    source.setLineEnds(lineEnds);
+    const RunError error = streamFd >= 0 ? source.openStream(streamFd, sourcePath) : source.open(sourcePath);
     if (error.isError() && !error.isPassedOver()) {
         fail(error);
         return;
     }
     if (source.isOpen() && randomMode()) {
         // Indexed at every start, so the draw always matches the source being played.
-        const RunError indexError = index.build(sourcePath);
+        const RunError indexError = index.build(sourcePath, lineEnds);
         if (indexError.isError()) {
             fail(indexError);
             return;
@@ -184,6 +205,10 @@ void GenerationRun::Private::cycle() {
         fail(error);
         return;
     }
+    if (source.isWaitingForInput()) {
+        waitForInput();
+        return;
+    }
     const bool emptyPass = passStart;
     passStart = false;
     if (atEnd) {
@@ -197,8 +222,36 @@ void GenerationRun::Private::cycle() {
             fail(error);
             return;
         }
+        ++sourceLine;
     }
     armWait(AfterWait::Produce);
+}
+
+void GenerationRun::Private::waitForInput() {
+    // A stream with no whole line yet: the lines already produced go out, and the event loop
+    // wakes the run when more has come, whatever the wait.
+    if (!flushOutput())
+        return;
+    if (!inputNotifier) {
+        inputNotifier = new QSocketNotifier(streamFd, QSocketNotifier::Read, q);
+        QObject::connect(inputNotifier, &QSocketNotifier::activated, q, [this] {
+            inputNotifier->setEnabled(false);
+            if (running)
+                cycle();
+        });
+    }
+    inputNotifier->setEnabled(true);
+}
+
+bool GenerationRun::Private::flushOutput() {
+    if (outputTo == Output::File || !network)
+        return true;
+    const RunError error = network->flush();
+    if (error.isError()) {
+        fail(error);
+        return false;
+    }
+    return true;
 }
 
 // ---- the wait ----------------------------------------------------------------------------------
@@ -216,9 +269,14 @@ void GenerationRun::Private::armWait(AfterWait next) {
     // apart, however long the window took.
     dueNs = (producedAtNs >= 0 ? producedAtNs : clock.nsecsElapsed()) + this->delayNs;
     producedAtNs = -1;
-    // With no wait at all (a delay of 0, which only the command line gives), a pass through the
-    // event loop per line would cost more than the line itself: the burst running takes it.
-    if (inBurst && this->delayNs == 0 && next == AfterWait::Produce) {
+    const bool paced = pacing && next == AfterWait::Produce;
+    if (paced)
+        dueNs = startNs + pacing->dueNs(scheduled++, randomMode() ? QByteArray() : currentLine);
+    // With no wait at all (a delay of 0, which only the command line gives), or a schedule that a
+    // timer per line cannot keep, a pass through the event loop per line would cost more than the
+    // line itself: the burst running takes it, and the average holds.
+    const bool dueNow = paced ? dueNs <= clock.nsecsElapsed() : this->delayNs == 0;
+    if (inBurst && dueNow && next == AfterWait::Produce) {
         burstNext = true;
         return;
     }
@@ -232,6 +290,8 @@ void GenerationRun::Private::scheduleRest() {
     // on the processor. The fallback timer only knows milliseconds, so it is set a little early
     // and the last moments are finished by looking at the clock from the event loop: at most a
     // tenth of the delay.
+    if (!flushOutput())
+        return;
     const qint64 remaining = dueNs - clock.nsecsElapsed();
     const qint64 margin = timer.isPrecise() ? 0 : std::min(FallbackMarginNs, delayNs / 10);
     timer.start(remaining > margin ? remaining - margin : 0);
@@ -290,11 +350,13 @@ bool GenerationRun::Private::produce() {
             fail(FileErrors::inputPastEnd(sourcePath));
             return false;
         }
-        const RunError error = index.readLine(RandomFraction::below(index.count()), &currentLine);
+        const qint64 drawn = RandomFraction::below(index.count());
+        const RunError error = index.readLine(drawn, &currentLine);
         if (error.isError()) {
             fail(error);
             return false;
         }
+        sourceLine = drawn + 1;
     }
     if (lineCounter >= MaxLineCounter) {
         fail(RunError::make(
@@ -303,10 +365,12 @@ bool GenerationRun::Private::produce() {
         return false;
     }
     ++lineCounter;
+    if (rewriter)
+        rewriter->rewrite(&currentLine);
     // The line goes out first and is shown after: whatever the window does with it then adds
     // nothing to the time between two lines at the receiver. A line whose output fails is
     // counted and shown all the same, before the error.
-    const RunError error = outputTo == Output::File ? output.writeLine(currentLine) : udp->send(currentLine);
+    const RunError error = outputTo == Output::File ? output.write(currentLine) : network->write(currentLine);
     producedAtNs = clock.nsecsElapsed();
     host->showProducedLine(text(Str::Lines) + QStringLiteral(": ") + QString::number(lineCounter),
                            currentLine);
@@ -325,6 +389,8 @@ void GenerationRun::Private::endOfSource(bool emptyPass) {
         finalReset();
         return;
     }
+    if (!flushOutput())
+        return;
     if (!loop) {
         const QString message =
             text(Str::GenerationOf) + sourceName + text(Str::GenerationDone) + QStringLiteral("\r\n\r\n");
@@ -364,10 +430,13 @@ void GenerationRun::Private::fail(const RunError& error) {
                         error.description,
                     text(Str::UnknownError));
     endRun();
+    emit q->failed(error);
 }
 
 void GenerationRun::Private::endRun() {
     timer.stop();
+    if (inputNotifier)
+        inputNotifier->setEnabled(false);
     if (!running)
         return;
     running = false;
@@ -376,11 +445,11 @@ void GenerationRun::Private::endRun() {
 
 // ---- public side -------------------------------------------------------------------------------
 
-GenerationRun::GenerationRun(RunHost* host, UdpSink* udp, QObject* parent)
+GenerationRun::GenerationRun(RunHost* host, LineOutput* network, QObject* parent)
     : QObject(parent), d(std::make_unique<Private>()) {
     d->q = this;
     d->host = host;
-    d->udp = udp;
+    d->network = network;
     d->clock.start();
     connect(&d->timer, &WaitTimer::timeout, this, [this] { d->onTimeout(); });
 }
@@ -429,6 +498,22 @@ void GenerationRun::setLoop(bool on) {
     d->loop = on;
 }
 
+void GenerationRun::setLineEnds(LineEnds ends) {
+    d->lineEnds = ends;
+}
+
+void GenerationRun::setPacing(LinePacing* pacing) {
+    d->pacing = pacing;
+}
+
+void GenerationRun::setRewriter(LineRewriter* rewriter) {
+    d->rewriter = rewriter;
+}
+
+qint64 GenerationRun::sourceLineNumber() const {
+    return d->sourceLine;
+}
+
 bool GenerationRun::isPaused() const {
     return d->paused;
 }
@@ -466,6 +551,7 @@ void GenerationRun::play(const QString& sourceName, const QString& delayText) {
         return; // the paths of a run going on stay as they are
     d->sourceName = sourceName;
     d->sourcePath = sourcePath(sourceName);
+    d->streamFd = -1;
     d->outputPath = outputPath(sourceName);
     d->start(TextToNumber(delayText));
 }
@@ -475,6 +561,19 @@ void GenerationRun::playFile(const QString& sourcePath, const QString& outputPat
         return;
     d->sourceName = QFileInfo(sourcePath).completeBaseName();
     d->sourcePath = sourcePath;
+    d->streamFd = -1;
+    d->outputPath = outputPath;
+    d->start(delaySeconds);
+}
+
+void GenerationRun::playStream(int fd, const QString& name, const QString& outputPath, double delaySeconds) {
+    if (d->running || d->quitRequested)
+        return;
+    d->sourceName = name;
+    d->sourcePath = name;
+    d->streamFd = fd;
+    d->loop = false; // a stream is read once
+    d->order = GenerationOrder::Sequential;
     d->outputPath = outputPath;
     d->start(delaySeconds);
 }
@@ -491,7 +590,7 @@ void GenerationRun::stop() {
     d->host->setControlsEnabled(RunHost::AllLocked, true);
     d->source.close();
     d->output.close();
-    d->udp->close();
+    d->network->close();
     // A run waiting between two lines sees the request at once and ends without another step.
     d->index.clear();
     d->endRun();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/LineEnds.h"
 #include "engine/RunError.h"
 #include "settings/SettingValues.h"
 
@@ -11,8 +12,10 @@
 
 #include <memory>
 
+class LineOutput;
+class LinePacing;
+class LineRewriter;
 class RunHost;
-class UdpSink;
 
 // The generation run and its run control (Play, Pause, Stop, loop, quit), as a timer-driven
 // cycle on the UI thread: Play does the fresh-start steps and arms a precise single-shot timer
@@ -22,7 +25,9 @@ class UdpSink;
 class GenerationRun : public QObject {
     Q_OBJECT
 public:
-    GenerationRun(RunHost* host, UdpSink* udp, QObject* parent = nullptr);
+    // `network` takes the lines when the output is Syslog (the window's UDP sink, or a transport
+    // of the command line); the file output is the run's own.
+    GenerationRun(RunHost* host, LineOutput* network, QObject* parent = nullptr);
     ~GenerationRun() override;
 
     // Folders, relative to the current directory at the moment of use.
@@ -38,6 +43,12 @@ public:
     void setOutput(Output output);
     bool loops() const;
     void setLoop(bool on);
+    // How the source's lines end; the window's rule unless set. Taken at the next Play.
+    void setLineEnds(LineEnds ends);
+    // A schedule fixed in advance instead of the delay after each line (null: the delay). Not owned.
+    void setPacing(LinePacing* pacing);
+    // Changes each line right before it goes out (null: lines go as read). Not owned.
+    void setRewriter(LineRewriter* rewriter);
     bool isPaused() const;
     void setPaused(bool paused); // the initialisation clears it
     bool stopRequested() const;
@@ -45,6 +56,8 @@ public:
     qint64 lastLineIndex() const;
     void setLastLineIndex(qint64 index);
     qint64 lineCounter() const;
+    // The number, from 1, of the line of the source produced last or being produced.
+    qint64 sourceLineNumber() const;
 
     // True from Play until the run has ended (a wait is armed or a line is being produced).
     bool isRunning() const;
@@ -55,6 +68,9 @@ public:
     // `sourcePath` read, `outputPath` written in file mode, `delaySeconds` before each line
     // (0 or less: no wait). The texts of the question and the completion name the source's file.
     void playFile(const QString& sourcePath, const QString& outputPath, double delaySeconds);
+    // The same on a stream (a pipe, standard input) read as its lines arrive, in file order and
+    // once: `fd` stays the caller's; `name` names it in messages.
+    void playStream(int fd, const QString& name, const QString& outputPath, double delaySeconds);
     void pause();       // Pause click
     void stop();        // Stop click
     void requestQuit(); // Quit button / window close: no further line; output file closed
@@ -63,6 +79,8 @@ signals:
     // After a line has been counted, echoed and handed to its output without failure.
     void lineProduced(qint64 count, const QByteArray& line);
     void runEnded(); // whatever the way (end of source, stop, quit, failure)
+    // The run halted on this error (after the error display was shown).
+    void failed(const RunError& error);
 
 private:
     struct Private;

@@ -12,9 +12,10 @@ void LineIndex::clear() {
     m_offsets.shrink_to_fit();
 }
 
-RunError LineIndex::build(const QString& path) {
+RunError LineIndex::build(const QString& path, LineEnds ends) {
     clear();
     m_path = path;
+    m_ends = ends;
     RunError error;
     platform::File file = SourceReader::openForReading(path, &error);
     if (!file.isOpen())
@@ -48,13 +49,13 @@ RunError LineIndex::build(const QString& path) {
                 m_offsets.push_back(base + i);
                 needStart = false;
             }
-            const void* cr = std::memchr(data + i, '\r', static_cast<size_t>(got - i));
-            if (!cr) {
+            const char* end = SourceReader::findLineEnd(data + i, static_cast<size_t>(got - i), ends);
+            if (!end) {
                 i = got;
                 break;
             }
-            i = static_cast<const char*>(cr) - data + 1;
-            afterCr = true;
+            i = end - data + 1;
+            afterCr = *end == '\r';
             needStart = true;
         }
         base += got;
@@ -94,8 +95,8 @@ RunError LineIndex::readLine(qint64 k, QByteArray* line) const {
         done += got;
     }
     line->truncate(done);
-    const qsizetype cr = line->indexOf('\r');
-    if (cr >= 0)
-        line->truncate(cr);
+    if (const char* end =
+            SourceReader::findLineEnd(line->constData(), static_cast<size_t>(line->size()), m_ends))
+        line->truncate(end - line->constData());
     return RunError::none();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/LineEnds.h"
 #include "engine/RunError.h"
 
 #include <QByteArray>
@@ -13,7 +14,7 @@
 // as SourceReader splits them.
 class LineIndex {
 public:
-    RunError build(const QString& path);
+    RunError build(const QString& path, LineEnds ends = LineEnds::CarriageReturn);
     void clear();
 
     qint64 count() const { return m_offsets.empty() ? 0 : static_cast<qint64>(m_offsets.size()) - 1; }
@@ -25,6 +26,7 @@ public:
 
 private:
     QString m_path;
+    LineEnds m_ends = LineEnds::CarriageReturn;
     // count() + 1 entries: each line's first byte, then the file's size when indexed.
     std::vector<qint64> m_offsets;
 };

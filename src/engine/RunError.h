@@ -9,6 +9,7 @@ struct RunError {
     enum Number : int {
         None = 0,
         Overflow = 6,         // line counter past 2147483647
+        OutOfMemory = 7,      // a line of a stream too long to hold
         BadFileNumber = 52,   // source not open (it could not be opened)
         FileNotFound = 53,    // passed over by the run's error trap
         FileAlreadyOpen = 55, // passed over by the run's error trap

@@ -5,7 +5,11 @@
 #include <QUdpSocket>
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <cerrno>
+#include <cstring>
 
 namespace {
 constexpr int MaxPayloadIPv4 = 65507; // 65535 - 20 (IP header) - 8 (UDP header)
@@ -70,12 +74,19 @@ bool UdpSink::open(const QString& host, qint32 port) {
 }
 
 void UdpSink::close() {
+    flush();
     m_socket->abort();
 }
 
 void UdpSink::setRemoteHost(const QString& host) {
     m_host = host;
     m_address = resolve(host);
+    // An IPv4 address written the IPv6 way (::ffff:a.b.c.d) is that IPv4 address: the socket
+    // bound for it would be an IPv6 one the system will not send from to an IPv4 host.
+    bool mapped = false;
+    const quint32 v4 = m_address.toIPv4Address(&mapped);
+    if (mapped && m_address.protocol() == QAbstractSocket::IPv6Protocol)
+        m_address = QHostAddress(v4);
 }
 
 void UdpSink::setRemotePort(qint32 port) {
@@ -104,25 +115,97 @@ RunError UdpSink::destinationError() const {
     return RunError::none();
 }
 
-RunError UdpSink::send(const QByteArray& payload) {
-    if (const RunError unusable = destinationError(); unusable.isError())
-        return unusable;
-    if (payload.size() > maxPayload()) {
-        return RunError::make(
-            RunError::DatagramTooLong,
-            QStringLiteral("Datagram too long: a line of %1 bytes, at most %2 fit in one datagram")
-                .arg(payload.size())
-                .arg(maxPayload()));
-    }
+RunError UdpSink::tooLong(const QByteArray& payload) const {
+    return RunError::make(
+        RunError::DatagramTooLong,
+        QStringLiteral("Datagram too long: a line of %1 bytes, at most %2 fit in one datagram")
+            .arg(payload.size())
+            .arg(maxPayload()));
+}
+
+bool UdpSink::ensureBound() {
     // After close(), or when the destination's family changed, bind again to the same destination.
     const bool v6 = m_address.protocol() == QAbstractSocket::IPv6Protocol;
     const bool boundV6 = m_socket->localAddress().protocol() == QAbstractSocket::IPv6Protocol;
-    if (m_socket->state() != QAbstractSocket::BoundState || v6 != boundV6) {
-        if (!bind(0)) {
-            return RunError::make(
-                RunError::SendFailed,
-                QStringLiteral("Send failed: no local socket (%1)").arg(m_socket->errorString()));
-        }
+    if (m_socket->state() != QAbstractSocket::BoundState || v6 != boundV6)
+        return bind(0);
+    return true;
+}
+
+RunError UdpSink::write(const QByteArray& line) {
+    if (!m_batching)
+        return send(line);
+    if (const RunError unusable = destinationError(); unusable.isError())
+        return unusable;
+    if (line.size() > maxPayload())
+        return tooLong(line);
+    m_pending.push_back(line);
+    if (m_pending.size() >= BatchSize)
+        return flush();
+    return RunError::none();
+}
+
+RunError UdpSink::flush() {
+    if (m_pending.empty())
+        return RunError::none();
+    size_t done = m_pending.size() > 1 ? sendBatch() : 0;
+    RunError error;
+    // What the batch did not take goes one by one, with the single send's handling of errors.
+    for (; done < m_pending.size() && !error.isError(); ++done)
+        error = send(m_pending[done]);
+    m_pending.clear();
+    return error;
+}
+
+size_t UdpSink::sendBatch() {
+    if (destinationError().isError() || !ensureBound())
+        return 0;
+    sockaddr_storage to{};
+    socklen_t toLength = 0;
+    if (m_address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&to);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(static_cast<quint16>(m_port));
+        const Q_IPV6ADDR bytes = m_address.toIPv6Address();
+        std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
+        in6->sin6_scope_id = m_address.scopeId().toUInt();
+        toLength = sizeof(sockaddr_in6);
+    } else {
+        auto* in4 = reinterpret_cast<sockaddr_in*>(&to);
+        in4->sin_family = AF_INET;
+        in4->sin_port = htons(static_cast<quint16>(m_port));
+        in4->sin_addr.s_addr = htonl(m_address.toIPv4Address());
+        toLength = sizeof(sockaddr_in);
+    }
+    mmsghdr messages[BatchSize];
+    iovec parts[BatchSize];
+    const size_t count = std::min<size_t>(m_pending.size(), BatchSize);
+    for (size_t i = 0; i < count; ++i) {
+        parts[i].iov_base = const_cast<char*>(m_pending[i].constData());
+        parts[i].iov_len = static_cast<size_t>(m_pending[i].size());
+        messages[i] = mmsghdr{};
+        messages[i].msg_hdr.msg_name = &to;
+        messages[i].msg_hdr.msg_namelen = toLength;
+        messages[i].msg_hdr.msg_iov = &parts[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    const int fd = static_cast<int>(m_socket->socketDescriptor());
+    int sent;
+    do {
+        sent = ::sendmmsg(fd, messages, static_cast<unsigned>(count), 0);
+    } while (sent < 0 && errno == EINTR);
+    return sent > 0 ? static_cast<size_t>(sent) : 0;
+}
+
+RunError UdpSink::send(const QByteArray& payload) {
+    if (const RunError unusable = destinationError(); unusable.isError())
+        return unusable;
+    if (payload.size() > maxPayload())
+        return tooLong(payload);
+    if (!ensureBound()) {
+        return RunError::make(
+            RunError::SendFailed,
+            QStringLiteral("Send failed: no local socket (%1)").arg(m_socket->errorString()));
     }
     const quint16 port = static_cast<quint16>(m_port);
     errno = 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/LineOutput.h"
 #include "engine/RunError.h"
 
 #include <QByteArray>
@@ -8,12 +9,14 @@
 #include <QObject>
 #include <QString>
 
+#include <vector>
+
 class QUdpSocket;
 
 // The UDP endpoint behind the window's Winsock1: a destination set at the initialisation,
 // a local binding to a system-chosen port, one datagram per line. A send after close()
 // goes to the same destination, binding again by itself.
-class UdpSink : public QObject {
+class UdpSink : public QObject, public LineOutput {
     Q_OBJECT
 public:
     explicit UdpSink(QObject* parent = nullptr);
@@ -23,7 +26,8 @@ public:
     // the port and binds again. False when no local socket could be bound; an unusable host
     // shows in destinationError().
     bool open(const QString& host, qint32 port);
-    void close();
+    // Sends what write() kept, then lets the socket go.
+    void close() override;
     // An IPv4 or IPv6 literal is used as given; any other text is resolved once, here
     // (blocking; the caller shows the wait cursor). An unusable host is remembered and
     // makes every send fail with DestinationUnusable.
@@ -36,6 +40,14 @@ public:
     // One datagram whose payload is exactly `payload` (an empty payload sends an empty datagram).
     RunError send(const QByteArray& payload);
 
+    // As a run's output: one datagram per line. Without batching (the window's way) each line is
+    // sent at once; with it, lines are kept until flush() or a full batch and go out together in
+    // one system call. A line too long for a datagram is refused at once either way.
+    RunError write(const QByteArray& line) override;
+    RunError flush() override;
+    void setBatching(bool on) { m_batching = on; }
+    static constexpr int BatchSize = 64;
+
     QString remoteHost() const;
     qint32 remotePort() const;
     QHostAddress remoteAddress() const; // null when the host is unusable
@@ -46,7 +58,14 @@ public:
     int maxPayload() const;
 
 private:
+    RunError tooLong(const QByteArray& payload) const;
+    bool ensureBound();
+    // Sends the kept lines from the first with sendmmsg; how many went.
+    size_t sendBatch();
+
     QUdpSocket* m_socket = nullptr;
+    bool m_batching = false;
+    std::vector<QByteArray> m_pending;
     QString m_host;
     QHostAddress m_address;
     qint32 m_port = 0;

@@ -125,6 +125,9 @@ constexpr MessageTexts Messages[] = {
     {"L'accès à ce fichier est refusé.", "Access to this file is denied."},
     // SourceReadError
     {"Erreur de lecture.", "Read error."},
+    // OutputIsSource
+    {"Le fichier de sortie est la source elle-même (par un autre nom ou un lien) : %1",
+     "The output file is the source itself (by another name or a link): %1"},
 };
 static_assert(std::size(Messages) == StringTable::MessageCount, "one pair of texts for each message");
 

@@ -70,8 +70,9 @@ enum class Message {
     SourceBadName,
     SourceAccessDenied,
     SourceReadError,
+    OutputIsSource, // "%1" the output file's path: it is the source itself, by another name
 };
-constexpr int MessageCount = static_cast<int>(Message::SourceReadError) + 1;
+constexpr int MessageCount = static_cast<int>(Message::OutputIsSource) + 1;
 
 // The message in the language selected by languageOffset (0 French, 1 English).
 QString message(Message m, int languageOffset);

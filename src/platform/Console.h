@@ -12,6 +12,11 @@ namespace Console {
 
 // Reads up to size bytes of standard input: 0 at its end, -1 with errno set.
 qint64 readStandardInput(char* data, qint64 size);
+// Opens /dev/null on any of standard input, output and error that is closed, so no file the
+// program opens later takes its number and receives what was meant for it. True when standard
+// output was closed.
+bool guardStandardStreams();
+bool standardOutputIsTerminal();
 // Writes to standard error at once; best effort.
 void writeStandardError(const QByteArray& bytes);
 bool standardErrorIsTerminal();

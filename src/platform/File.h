@@ -17,6 +17,7 @@ public:
         Opened,
         Failed,    // the system refused the open: error() says why
         WrongKind, // opened, but not the kind of file asked for, and closed again
+        SameFile,  // opened, but it is the file it must not be, and closed again untouched
     };
     enum class Lock { Locked, Busy, Refused };
 
@@ -30,8 +31,19 @@ public:
     // A regular file, read only. Never waits for a writer at the open (a FIFO is refused).
     static File openForReading(const QByteArray& name);
     // A regular file or a character device (such as /dev/null), created when missing, emptied or
-    // appended to. Never waits for a reader at the open.
-    static File openForWriting(const QByteArray& name, bool append);
+    // appended to. Never waits for a reader at the open. When `notThis` is open and the name
+    // leads to that very file (by any path or link), nothing is emptied and SameFile is returned.
+    static File openForWriting(const QByteArray& name, bool append, const File* notThis = nullptr);
+
+    // A descriptor of the program's own on what `fd` is open on; Failed with error() otherwise.
+    static File duplicate(int fd);
+    // Reads from now on return at once, -1 with EAGAIN when nothing has come.
+    void setNonBlocking();
+
+    // Whether both are open on the same file (device and inode).
+    bool isSameFileAs(const File& other) const;
+    // Sets the file's size (cuts it back); false with errno set.
+    bool resize(qint64 size);
     // A lock or record file: never reached through a symbolic link, a regular file, read-write
     // when possible, else read only; created when asked. A link, a folder or a FIFO under the
     // name is WrongKind.
@@ -43,6 +55,9 @@ public:
 
     // Reads up to size bytes from the current position: 0 at the end, -1 with errno set.
     qint64 read(char* data, qint64 size);
+    // Writes all of size bytes unless the system refuses: the count written, which is less than
+    // size only with errno set.
+    qint64 write(const char* data, qint64 size);
     // Reads up to size bytes at offset without moving the position: 0 past the end, -1 with errno set.
     qint64 readAt(char* data, qint64 size, qint64 offset);
     // The size now, -1 with errno set.

@@ -12,7 +12,7 @@ namespace platform {
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
-    enum Kind { Interrupt = 0x1, Terminate = 0x2, HangUp = 0x4 };
+    enum Kind { Interrupt = 0x1, Terminate = 0x2, HangUp = 0x4, Quit = 0x8 };
     Q_DECLARE_FLAGS(Kinds, Kind)
 
     explicit TerminationSignals(QObject* parent = nullptr);

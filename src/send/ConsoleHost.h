@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include <cstdio>
+#include <functional>
 
 // The run's host on a terminal: no buttons, no boxes. The add-or-replace question is answered
 // by --append, the completion message marks the end of the source, the error display is kept
@@ -30,15 +30,24 @@ public:
     bool completed() const { return m_completed; }
     bool failed() const { return !m_error.isEmpty(); }
     QString error() const { return m_error; } // "Err: <number> : <description>"
-    // Standard output could not take the echo (closed pipe, full disk).
-    bool echoFailed() const { return m_echoFailed; }
+    // Standard output could not take the echo (closed, a reader gone, a full disk): why.
+    bool echoFailed() const { return !m_echoError.isEmpty(); }
+    QString echoError() const { return m_echoError; }
     void flushEcho();
+    // Standard output was closed when the program started: the echo has nowhere to go.
+    void setOutputClosed() { m_echoError = QStringLiteral("standard output is closed"); }
+    // Called before the first echoed bytes go out, so a progress line on the same terminal can
+    // make way for them.
+    void setBeforeEcho(std::function<void()> beforeEcho) { m_beforeEcho = std::move(beforeEcho); }
 
 private:
+    void echoFailedNow();
+
     bool m_append = false;
     bool m_echo = false;
     bool m_flushEachLine = false;
     bool m_completed = false;
-    bool m_echoFailed = false;
+    QString m_echoError;
     QString m_error;
+    std::function<void()> m_beforeEcho;
 };

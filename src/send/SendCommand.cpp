@@ -1,16 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "send/SendCommand.h"
 
+#include "engine/FileSink.h"
 #include "engine/GenerationRun.h"
 #include "engine/RandomFraction.h"
 #include "engine/SourceReader.h"
 #include "platform/Console.h"
+#include "send/InputSpool.h"
 
-#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cerrno>
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 constexpr int ProgressIntervalMs = 250;
@@ -23,133 +32,265 @@ void printError(const QString& message) {
 QString errorText(const RunError& error) {
     return QStringLiteral("Err: %1 : %2").arg(error.number).arg(error.description);
 }
+
+// A rate with the precision it needs: "0.25", "1", "12.5", "44955".
+QString rateText(double rate) {
+    if (rate >= 100)
+        return QString::number(rate, 'f', 0);
+    QString text = QString::number(rate, 'f', rate >= 10 ? 1 : 2);
+    while (text.contains(QLatin1Char('.')) &&
+           (text.endsWith(QLatin1Char('0')) || text.endsWith(QLatin1Char('.'))))
+        text.chop(1);
+    return text;
+}
+
+const char* endingText(int ending) {
+    static const char* const texts[] = {"",
+                                        "end of source",
+                                        "count reached",
+                                        "duration reached",
+                                        "interrupted",
+                                        "source is empty",
+                                        "stopped by a failure",
+                                        "stopped by a failure",
+                                        "not started"};
+    return texts[ending];
+}
 } // namespace
 
 SendCommand::SendCommand(const SendOptions& options, QObject* parent)
     : QObject(parent), m_options(options),
-      m_host(std::make_unique<ConsoleHost>(options.append, options.echo, options.delay > 0)) {
+      m_host(std::make_unique<ConsoleHost>(options.append, options.echo,
+                                           options.delay > 0 || (options.rate > 0 && options.rate <= 100))),
+      m_ratePacing(options.rate > 0 ? options.rate : 1) {
     m_progress = !options.quiet && platform::Console::standardErrorIsTerminal();
     m_progressTimer.setInterval(ProgressIntervalMs);
     connect(&m_progressTimer, &QTimer::timeout, this, &SendCommand::showProgress);
     m_durationTimer.setSingleShot(true);
     m_durationTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_durationTimer, &QTimer::timeout, this, [this] { stopWith(Ending::Duration); });
+    // Echoed lines and the progress line share a terminal: the progress line makes way.
+    if (m_progress && options.echo && platform::Console::standardOutputIsTerminal())
+        m_host->setBeforeEcho([this] { eraseProgress(); });
+    m_udp.setBatching(true);
 }
 
-SendCommand::~SendCommand() = default;
-
-SendCommand::Status SendCommand::copyStandardInput() {
-    // The run reads its source more than once (a loop, the random index), so standard input is
-    // read to its end first, into a private file that goes when the program ends.
-    m_stdinCopy.setFileTemplate(QDir::tempPath() + QStringLiteral("/talvex-send-XXXXXX.txt"));
-    if (!m_stdinCopy.open()) {
-        printError(QStringLiteral("cannot keep standard input in a temporary file: %1")
-                       .arg(m_stdinCopy.errorString()));
-        return BadUsage;
-    }
-    QByteArray block(64 * 1024, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = platform::Console::readStandardInput(block.data(), block.size());
-        if (got == 0)
-            break;
-        if (got < 0) {
-            printError(QStringLiteral("cannot read standard input: %1")
-                           .arg(QString::fromLocal8Bit(std::strerror(errno))));
-            return BadUsage;
-        }
-        if (m_stdinCopy.write(block.constData(), got) != got) {
-            printError(QStringLiteral("cannot keep standard input in %1: %2")
-                           .arg(m_stdinCopy.fileName(), m_stdinCopy.errorString()));
-            return BadUsage;
-        }
-    }
-    if (!m_stdinCopy.flush()) {
-        printError(QStringLiteral("cannot keep standard input in %1: %2")
-                       .arg(m_stdinCopy.fileName(), m_stdinCopy.errorString()));
-        return BadUsage;
-    }
-    m_sourcePath = m_stdinCopy.fileName();
-    return Success;
+SendCommand::~SendCommand() {
+    if (m_ownsStream && m_streamFd >= 0)
+        ::close(m_streamFd);
 }
 
-SendCommand::Status SendCommand::prepare() {
-    if (m_options.source == QLatin1String("-")) {
-        if (const Status status = copyStandardInput(); status != Success)
-            return status;
+void SendCommand::setOutputClosed() {
+    if (m_options.echo)
+        m_host->setOutputClosed();
+}
+
+SendCommand::Status SendCommand::openSource() {
+    // A pipe, a FIFO, a terminal or process substitution is a stream: played as its lines arrive,
+    // or kept in a file first when the run must read it more than once.
+    int fd = -1;
+    if (m_options.fromStandardInput()) {
+        fd = STDIN_FILENO;
+    } else {
+        struct stat named {};
+        if (::stat(QFile::encodeName(m_options.source).constData(), &named) == 0 && !S_ISREG(named.st_mode) &&
+            !S_ISDIR(named.st_mode)) {
+            // Like any reader of a FIFO, wait here for its writer.
+            do {
+                fd = ::open(QFile::encodeName(m_options.source).constData(), O_RDONLY | O_CLOEXEC);
+            } while (fd < 0 && errno == EINTR);
+            if (fd < 0) {
+                printError(QStringLiteral("cannot read %1: %2")
+                               .arg(m_options.source, QString::fromLocal8Bit(std::strerror(errno))));
+                return BadUsage;
+            }
+            m_ownsStream = true;
+        }
+    }
+    if (fd >= 0) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && fd == STDIN_FILENO) {
+            // Standard input from a file: that file, read as any source is.
+            m_sourcePath = QStringLiteral("/proc/self/fd/%1").arg(fd);
+        } else {
+            m_streamFd = fd;
+            m_needsSpool = m_options.loop || m_options.random;
+            return Success;
+        }
     } else {
         m_sourcePath = m_options.source;
     }
     // The run would report a source it cannot read only once started; say it before anything is sent.
     RunError error;
     if (!SourceReader::openForReading(m_sourcePath, &error).isOpen()) {
+        if (m_options.fromStandardInput())
+            error.description.replace(m_sourcePath, QStringLiteral("standard input"));
         printError(errorText(error));
         return BadUsage;
-    }
-
-    if (!m_options.toFile()) {
-        const bool bound = m_udp.open(m_options.host, m_options.port);
-        error = m_udp.destinationError();
-        if (error.isError()) {
-            printError(errorText(error));
-            return BadUsage;
-        }
-        if (!bound) {
-            printError(
-                QStringLiteral("cannot open a UDP socket for %1").arg(m_udp.remoteAddress().toString()));
-            return BadUsage;
-        }
     }
     return Success;
 }
 
+SendCommand::Status SendCommand::checkOutput() {
+    // Every reason the output file cannot be used is found here, before the first line: a folder
+    // missing, a folder in its place, no right to write, a FIFO without reader, the source itself.
+    RunError ignored;
+    const platform::File source = m_streamFd >= 0 ? platform::File::duplicate(m_streamFd)
+                                                  : SourceReader::openForReading(m_sourcePath, &ignored);
+    FileSink probe;
+    const RunError error = probe.open(m_options.outputPath, FileSink::Mode::Append, &source);
+    if (error.isError()) {
+        printError(errorText(error));
+        return BadUsage;
+    }
+    return Success;
+}
+
+SendCommand::Status SendCommand::prepare() {
+    for (const QString& notice : m_options.notices)
+        printError(notice);
+    if (const Status status = openSource(); status != Success)
+        return status;
+    if (m_options.toFile())
+        return checkOutput();
+
+    const bool bound = m_udp.open(m_options.host, m_options.port);
+    const RunError error = m_udp.destinationError();
+    if (error.isError()) {
+        printError(errorText(error));
+        return BadUsage;
+    }
+    if (!bound) {
+        printError(QStringLiteral("cannot open a UDP socket for %1").arg(m_udp.remoteAddress().toString()));
+        return BadUsage;
+    }
+    return Success;
+}
+
+bool SendCommand::spoolInput() {
+    m_spool = std::make_unique<InputSpool>();
+    if (!m_spool->start(m_streamFd)) {
+        m_failure = m_spool->error();
+        return false;
+    }
+    QEventLoop loop;
+    bool ok = false;
+    connect(m_spool.get(), &InputSpool::finished, &loop, [&](bool done) {
+        ok = done;
+        loop.quit();
+    });
+    if (m_progress)
+        m_progressTimer.start();
+    loop.exec();
+    m_progressTimer.stop();
+    if (m_ending == Ending::Interrupted)
+        return true;
+    if (!ok) {
+        m_failure = m_spool->error();
+        return false;
+    }
+    m_sourcePath = m_spool->path();
+    m_streamFd = -1;
+    return true;
+}
+
 SendCommand::Status SendCommand::run() {
+    m_clock.start();
+    if (m_needsSpool) {
+        if (!spoolInput())
+            return finish(Ending::Unusable);
+        if (m_ending == Ending::Interrupted)
+            return finish(Ending::Interrupted);
+    }
+    if (m_streamFd < 0 && QFileInfo(m_sourcePath).size() == 0)
+        return finish(Ending::EmptySource);
+
     RandomFraction::setSeed(m_options.seed);
     m_run = std::make_unique<GenerationRun>(m_host.get(), &m_udp);
     m_run->setGenerationOrder(m_options.random ? GenerationOrder::Random : GenerationOrder::Sequential);
     m_run->setOutput(m_options.toFile() ? Output::File : Output::Syslog);
     m_run->setLoop(m_options.loop);
-    connect(m_run.get(), &GenerationRun::lineProduced, this, [this](qint64 count) { lineProduced(count); });
+    m_run->setLineEnds(m_options.lineEnds);
+    if (m_options.rate > 0)
+        m_run->setPacing(&m_ratePacing);
+    connect(m_run.get(), &GenerationRun::lineProduced, this, &SendCommand::lineProduced);
 
     QEventLoop loop;
     connect(m_run.get(), &GenerationRun::runEnded, &loop, &QEventLoop::quit);
-    if (m_progress || (m_options.echo && m_options.delay <= 0))
+    if (m_progress || m_options.echo)
         m_progressTimer.start();
     if (m_options.duration > 0)
         m_durationTimer.start(static_cast<int>(std::min(m_options.duration * 1000, 2.0e9)));
     m_clock.start();
-    m_run->playFile(m_sourcePath, m_options.outputPath, m_options.delay);
+    if (m_streamFd >= 0)
+        m_run->playStream(m_streamFd,
+                          m_options.fromStandardInput() ? QStringLiteral("standard input") : m_options.source,
+                          m_options.outputPath, m_options.delay);
+    else
+        m_run->playFile(m_sourcePath, m_options.outputPath, m_options.delay);
     if (m_run->isRunning())
         loop.exec();
     m_progressTimer.stop();
     m_durationTimer.stop();
     m_host->flushEcho();
 
-    if (m_ending == Ending::None)
-        m_ending = m_host->failed() ? Ending::Failed : Ending::EndOfSource;
-    if (m_host->failed())
-        m_ending = Ending::Failed;
-    if (m_progress) {
-        const QByteArray clear("\r\x1b[K");
-        platform::Console::writeStandardError(clear);
+    Ending ending = m_ending == Ending::None ? Ending::EndOfSource : m_ending;
+    if (m_host->failed()) {
+        ending = Ending::Failed;
+        m_failure = m_host->error();
+        if (m_options.fromStandardInput())
+            m_failure.replace(m_sourcePath, QStringLiteral("standard input"));
+        if (const qint64 line = m_run->sourceLineNumber(); line > 0)
+            m_failure += QStringLiteral(" (line %1 of the source)").arg(line);
+    } else if (m_host->echoFailed()) {
+        ending = Ending::EchoFailed;
+        m_failure = m_host->echoError();
     }
-    if (m_ending == Ending::Failed)
-        printError(m_host->error());
-    if (m_ending == Ending::EchoFailed)
-        printError(QStringLiteral("standard output could not take the lines; run stopped"));
-
-    static const char* const endings[] = {"",
-                                          "end of source",
-                                          "count reached",
-                                          "duration reached",
-                                          "interrupted",
-                                          "stopped by a failure",
-                                          "stopped by a failure"};
-    printError(progressText() + QStringLiteral(", ") + QLatin1String(endings[static_cast<int>(m_ending)]));
-    return m_ending == Ending::Failed || m_ending == Ending::EchoFailed ? RunFailed : Success;
+    return finish(ending);
 }
 
-void SendCommand::lineProduced(qint64 count) {
+SendCommand::Status SendCommand::finish(Ending ending) {
+    m_ending = ending;
+    eraseProgress();
+    Status status = Success;
+    if (ending == Ending::Failed || ending == Ending::EchoFailed)
+        status = RunFailed;
+    else if (ending == Ending::Unusable)
+        status = BadUsage;
+    if (!m_failure.isEmpty())
+        printError(m_failure);
+    printSummary(status);
+    return status;
+}
+
+void SendCommand::printSummary(Status status) {
+    const double seconds = m_clock.isValid() ? double(m_clock.nsecsElapsed()) / 1e9 : 0;
+    if (!m_options.jsonSummary) {
+        printError(progressText() + QStringLiteral(", ") + QLatin1String(endingText(int(m_ending))));
+        return;
+    }
+    const QJsonObject summary{
+        {QStringLiteral("lines"), m_lines},
+        {QStringLiteral("bytes"), m_bytes},
+        {QStringLiteral("errors"), status == RunFailed ? 1 : 0},
+        {QStringLiteral("seconds"), seconds},
+        {QStringLiteral("lines_per_second"), seconds > 0 ? double(m_lines) / seconds : 0.0},
+        {QStringLiteral("end"), QLatin1String(endingText(int(m_ending)))},
+        {QStringLiteral("error"), m_failure},
+        {QStringLiteral("exit_status"), int(status)},
+    };
+    platform::Console::writeStandardError(QJsonDocument(summary).toJson(QJsonDocument::Compact) + '\n');
+}
+
+void SendCommand::lineProduced(qint64 count, const QByteArray& line) {
     m_lines = count;
+    m_bytes += line.size();
+    if (!m_lineFeedNoticed && m_options.lineEnds == LineEnds::CarriageReturn && line.contains('\n')) {
+        m_lineFeedNoticed = true;
+        eraseProgress();
+        printError(QStringLiteral("the source has line feeds inside its lines: with --line-ends cr only a "
+                                  "carriage return ends a line; --line-ends any splits at line feeds too"));
+    }
     if (m_host->echoFailed())
         stopWith(Ending::EchoFailed);
     else if (m_options.count > 0 && count >= m_options.count)
@@ -157,6 +298,12 @@ void SendCommand::lineProduced(qint64 count) {
 }
 
 void SendCommand::interrupt() {
+    if (m_spool && m_ending == Ending::None) {
+        m_ending = Ending::Interrupted;
+        m_spool->cancel();
+        emit m_spool->finished(false);
+        return;
+    }
     stopWith(Ending::Interrupted);
 }
 
@@ -169,15 +316,27 @@ void SendCommand::stopWith(Ending ending) {
 
 QString SendCommand::progressText() const {
     const double seconds = m_clock.isValid() ? double(m_clock.nsecsElapsed()) / 1e9 : 0;
+    if (m_spool && !m_run)
+        return QStringLiteral("reading standard input: %1 bytes in %2 s")
+            .arg(m_spool->bytes())
+            .arg(seconds, 0, 'f', 1);
     const double rate = seconds > 0 ? double(m_lines) / seconds : 0;
-    const int errors = m_host->failed() || m_ending == Ending::EchoFailed ? 1 : 0;
-    return QStringLiteral("%1 %2 in %3 s (%4 lines/s), %5 %6")
+    const QString rateShown = rateText(rate);
+    const int errors = m_host->failed() || m_host->echoFailed() ? 1 : 0;
+    return QStringLiteral("%1 %2 in %3 s (%4 %5/s), %6 %7")
         .arg(m_lines)
         .arg(m_lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
         .arg(seconds, 0, 'f', 1)
-        .arg(rate, 0, 'f', 0)
+        .arg(rateShown, rateShown == QLatin1String("1") ? QStringLiteral("line") : QStringLiteral("lines"))
         .arg(errors)
         .arg(errors == 1 ? QStringLiteral("error") : QStringLiteral("errors"));
+}
+
+void SendCommand::eraseProgress() {
+    if (!m_progressShown)
+        return;
+    m_progressShown = false;
+    platform::Console::writeStandardError(QByteArrayLiteral("\r\x1b[K"));
 }
 
 void SendCommand::showProgress() {
@@ -186,4 +345,5 @@ void SendCommand::showProgress() {
         return;
     const QByteArray line = "\r" + progressText().toLocal8Bit() + "\x1b[K";
     platform::Console::writeStandardError(line);
+    m_progressShown = true;
 }

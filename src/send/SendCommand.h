@@ -1,22 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/RatePacing.h"
 #include "engine/UdpSink.h"
 #include "send/ConsoleHost.h"
 #include "send/SendOptions.h"
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QTemporaryFile>
 #include <QTimer>
 
 #include <memory>
 
 class GenerationRun;
+class InputSpool;
 
 // One talvex-send run: gets the source and the destination ready, plays the engine's run with a
 // console host, ends it at the count, the duration or an interruption, keeps the progress line
-// on a terminal up to date, and prints the summary. Exit statuses as documented in --help.
+// on a terminal up to date, and prints the summary. Exit statuses as SendOptions::statusTable().
 class SendCommand : public QObject {
     Q_OBJECT
 public:
@@ -25,33 +26,58 @@ public:
     explicit SendCommand(const SendOptions& options, QObject* parent = nullptr);
     ~SendCommand() override;
 
-    // Reads standard input when asked to, checks that the source can be read and the destination
-    // used. Success, or BadUsage with the reason already on standard error.
+    // Checks the source and the destination, before anything is sent. Success, or BadUsage with
+    // the reason already on standard error.
     Status prepare();
     // Plays the run to its end and returns the exit status.
     Status run();
-    // SIGINT or SIGTERM: end the run as Stop does; the output file keeps every line produced.
+    // A signal to end: the run ends as Stop does; the output file keeps every line produced.
     void interrupt();
+    // Standard output was closed when the program started.
+    void setOutputClosed();
 
 private:
-    enum class Ending { None, EndOfSource, Count, Duration, Interrupted, Failed, EchoFailed };
+    enum class Ending {
+        None,
+        EndOfSource,
+        Count,
+        Duration,
+        Interrupted,
+        EmptySource,
+        Failed,
+        EchoFailed,
+        Unusable
+    };
 
-    Status copyStandardInput();
-    void lineProduced(qint64 count);
+    Status openSource();
+    Status checkOutput();
+    bool spoolInput();
+    void lineProduced(qint64 count, const QByteArray& line);
     void stopWith(Ending ending);
     void showProgress();
+    void eraseProgress();
     QString progressText() const;
+    Status finish(Ending ending);
+    void printSummary(Status status);
 
     SendOptions m_options;
-    QString m_sourcePath;
-    QTemporaryFile m_stdinCopy;
+    QString m_sourcePath; // the file the run reads; empty while it reads the stream
+    int m_streamFd = -1;  // a stream source, read as its lines arrive
+    bool m_ownsStream = false;
+    bool m_needsSpool = false;
+    std::unique_ptr<InputSpool> m_spool;
     std::unique_ptr<ConsoleHost> m_host;
     UdpSink m_udp;
+    RatePacing m_ratePacing;
     std::unique_ptr<GenerationRun> m_run;
     QElapsedTimer m_clock;
     QTimer m_progressTimer;
     QTimer m_durationTimer;
-    bool m_progress = false;
+    bool m_progress = false;        // a progress line is kept on standard error
+    bool m_progressShown = false;   // and is on the screen now
+    bool m_lineFeedNoticed = false; // the notice about line feeds was given
     qint64 m_lines = 0;
+    qint64 m_bytes = 0;
+    QString m_failure; // what ended the run with status 1 or 2
     Ending m_ending = Ending::None;
 };

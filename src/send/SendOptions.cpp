@@ -95,15 +95,29 @@ bool SendOptions::parseDestination(const QString& text, QString* host, int* port
     return true;
 }
 
+QString SendOptions::statusTable() {
+    return QStringLiteral(
+        "Exit status:\n"
+        "  0  the source was played to its end, or the count or the duration was reached, or the\n"
+        "     run was interrupted (SIGINT, SIGTERM, SIGHUP, SIGQUIT); also an empty source\n"
+        "  1  a failure during the run (a send or a write refused, standard output gone): the error\n"
+        "     and its number on standard error; every line before it was produced\n"
+        "  2  bad usage, or a failure found before the first line: an unreadable source, an output\n"
+        "     file that cannot be written or is the source itself, an unusable host, no room for\n"
+        "     standard input in the temporary folder\n");
+}
+
 SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions* options, QString* text) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Sends the lines of a text file of log lines, each unchanged, as UDP datagrams (or into a\n"
-        "file), one after another or at random, with a fixed delay before each: the run of the\n"
-        "Talvex window, from the command line."));
-    parser.addPositionalArgument(QStringLiteral("SOURCE"),
-                                 QStringLiteral("A text file of log lines (\"-\" reads standard input)."),
-                                 QStringLiteral("SOURCE"));
+        "file), one after another or at random, with a fixed delay before each or at a set rate:\n"
+        "the run of the Talvex window, from the command line."));
+    parser.addPositionalArgument(
+        QStringLiteral("SOURCE"),
+        QStringLiteral("A text file of log lines; \"-\", a pipe or a FIFO is read as "
+                       "its lines arrive."),
+        QStringLiteral("SOURCE"));
     const QCommandLineOption to({QStringLiteral("t"), QStringLiteral("to")},
                                 QStringLiteral("Send each line as one UDP datagram to HOST:PORT (default "
                                                "127.0.0.1:514; IPv6 as [::1]:514)."),
@@ -114,15 +128,19 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
     const QCommandLineOption append(QStringLiteral("append"),
                                     QStringLiteral("Add to FILE instead of starting it anew."));
     const QCommandLineOption delay({QStringLiteral("d"), QStringLiteral("delay")},
-                                   QStringLiteral("Wait SECONDS before each line (default 1; fractions "
-                                                  "allowed; 0 = no wait)."),
+                                   QStringLiteral("Wait SECONDS before each line, counted from the line "
+                                                  "before (default 1; fractions allowed; 0 = no wait)."),
                                    QStringLiteral("SECONDS"));
+    const QCommandLineOption rate(QStringLiteral("rate"),
+                                  QStringLiteral("Send N lines a second on a fixed schedule (line k leaves "
+                                                 "k/N s after the start; fractions allowed). Not with -d."),
+                                  QStringLiteral("N"));
     const QCommandLineOption random({QStringLiteral("r"), QStringLiteral("random")},
                                     QStringLiteral("Draw lines at random (uniform over all lines; the same "
                                                    "sequence as the window unless --seed)."));
     const QCommandLineOption seed(QStringLiteral("seed"),
-                                  QStringLiteral("The random sequence to use (a whole number, decimal or 0x "
-                                                 "hexadecimal; the window's is %1).")
+                                  QStringLiteral("The random sequence to use with -r (a whole number, "
+                                                 "decimal or 0x hexadecimal; the window's is %1).")
                                       .arg(RandomFraction::DefaultSeed),
                                   QStringLiteral("N"));
     const QCommandLineOption loop({QStringLiteral("l"), QStringLiteral("loop")},
@@ -131,6 +149,11 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
                                    QStringLiteral("Stop after N lines."), QStringLiteral("N"));
     const QCommandLineOption duration(QStringLiteral("duration"), QStringLiteral("Stop after SECONDS."),
                                       QStringLiteral("SECONDS"));
+    const QCommandLineOption lineEnds(
+        QStringLiteral("line-ends"),
+        QStringLiteral("Where a line of the source ends: \"any\" (CR, LF or CR LF; the default) or \"cr\" "
+                       "(CR or CR LF, a lone LF stays in the line: the window's rule, and --slot's)."),
+        QStringLiteral("any|cr"));
     const QCommandLineOption slot(
         {QStringLiteral("s"), QStringLiteral("slot")},
         QStringLiteral("Take source, delay, order, loop, output, host and port from slot N (1 to 20) of "
@@ -138,11 +161,21 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
                        "Options given here win over the slot's values."),
         QStringLiteral("N"));
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")},
-                                   QStringLiteral("No progress line (the summary line stays)."));
+                                   QStringLiteral("No progress line (the summary stays)."));
     const QCommandLineOption echo(QStringLiteral("echo"),
                                   QStringLiteral("Write each line to standard output."));
-    parser.addOptions({to, output, append, delay, random, seed, loop, count, duration, slot, quiet, echo});
-    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption summary(
+        QStringLiteral("summary"),
+        QStringLiteral("The summary on standard error as a line of text (the default) or as one JSON "
+                       "object."),
+        QStringLiteral("text|json"));
+    const QList<QCommandLineOption> valued{to,    output,   delay,    rate, seed,
+                                           count, duration, lineEnds, slot, summary};
+    parser.addOptions({to, output, append, delay, rate, random, seed, loop, count, duration, lineEnds, slot,
+                       quiet, echo, summary});
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays this help and the exit statuses."));
+    parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
 
     auto fail = [text](const QString& message) {
@@ -153,17 +186,18 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
     if (!parser.parse(arguments))
         return fail(parser.errorText());
     if (parser.isSet(help)) {
-        *text = parser.helpText() +
-                QStringLiteral("\nExit status: 0 when the source was played to its end, or the count or "
-                               "duration was reached, or\nthe run was interrupted (SIGINT, SIGTERM); 1 "
-                               "for a failure during the run; 2 for bad usage\nor an unreadable source, "
-                               "before anything is sent.\n");
+        *text = parser.helpText() + QLatin1Char('\n') + statusTable();
         return Action::Help;
     }
     if (parser.isSet(version)) {
         *text = QCoreApplication::applicationName() + QLatin1Char(' ') +
                 QCoreApplication::applicationVersion() + QLatin1Char('\n');
         return Action::Version;
+    }
+    // An option given twice would have one of its values silently dropped.
+    for (const QCommandLineOption& option : valued) {
+        if (parser.values(option).size() > 1)
+            return fail(QStringLiteral("--%1 given more than once").arg(option.names().constLast()));
     }
 
     SendOptions o;
@@ -189,6 +223,12 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
         o.random = stored.order == GenerationOrder::Random;
         o.host = stored.host;
         o.port = stored.port;
+        // The window's sources end their lines with CR; a slot plays what the window would.
+        o.lineEnds = LineEnds::CarriageReturn;
+        for (const SlotSettings::Replacement& r : stored.replacements)
+            o.notices << QStringLiteral("--slot %1: [%2] %3=%4 cannot be used; %5 instead")
+                             .arg(o.slot)
+                             .arg(SlotSettings::section(o.slot), r.key, r.stored, r.used);
         if (positional.isEmpty()) {
             if (stored.sourceFile.isEmpty())
                 return fail(QStringLiteral("--slot %1: no source chosen in section [%2] of %3")
@@ -224,18 +264,30 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
     o.append = parser.isSet(append);
     if (o.append && !o.toFile())
         return fail(QStringLiteral("--append only applies to file output (--output FILE)"));
-    if (o.toFile() && o.source != QLatin1String("-") &&
-        QFileInfo(o.outputPath).absoluteFilePath() == QFileInfo(o.source).absoluteFilePath())
-        return fail(QStringLiteral("the output file is the source itself"));
 
+    if (parser.isSet(delay) && parser.isSet(rate))
+        return fail(QStringLiteral("--delay and --rate exclude each other: a wait after each line, or a "
+                                   "schedule"));
     if (parser.isSet(delay) && !parseSeconds(parser.value(delay), &o.delay))
         return fail(QStringLiteral("--delay takes a number of seconds, 0 or more (got \"%1\")")
                         .arg(parser.value(delay)));
+    if (parser.isSet(rate)) {
+        if (!parseSeconds(parser.value(rate), &o.rate) || !(o.rate > 0) || o.rate > 1e9)
+            return fail(QStringLiteral("--rate takes a number of lines per second above 0, up to 1e9 "
+                                       "(got \"%1\")")
+                            .arg(parser.value(rate)));
+        o.delay = 0;
+    }
     if (parser.isSet(random))
         o.random = true;
-    if (parser.isSet(seed) && !parseSeed(parser.value(seed), &o.seed))
-        return fail(QStringLiteral("--seed takes a whole number from 0 to 18446744073709551615 (got \"%1\")")
-                        .arg(parser.value(seed)));
+    if (parser.isSet(seed)) {
+        if (!o.random)
+            return fail(QStringLiteral("--seed picks a random sequence: it needs --random"));
+        if (!parseSeed(parser.value(seed), &o.seed))
+            return fail(
+                QStringLiteral("--seed takes a whole number from 0 to 18446744073709551615 (got \"%1\")")
+                    .arg(parser.value(seed)));
+    }
     if (parser.isSet(loop))
         o.loop = true;
     if (parser.isSet(count)) {
@@ -248,6 +300,21 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
     if (parser.isSet(duration) && (!parseSeconds(parser.value(duration), &o.duration) || !(o.duration > 0)))
         return fail(QStringLiteral("--duration takes a number of seconds above 0 (got \"%1\")")
                         .arg(parser.value(duration)));
+    if (parser.isSet(lineEnds)) {
+        const QString value = parser.value(lineEnds);
+        if (value == QLatin1String("any"))
+            o.lineEnds = LineEnds::Any;
+        else if (value == QLatin1String("cr"))
+            o.lineEnds = LineEnds::CarriageReturn;
+        else
+            return fail(QStringLiteral("--line-ends takes \"any\" or \"cr\" (got \"%1\")").arg(value));
+    }
+    if (parser.isSet(summary)) {
+        const QString value = parser.value(summary);
+        if (value != QLatin1String("text") && value != QLatin1String("json"))
+            return fail(QStringLiteral("--summary takes \"text\" or \"json\" (got \"%1\")").arg(value));
+        o.jsonSummary = value == QLatin1String("json");
+    }
     o.quiet = parser.isSet(quiet);
     o.echo = parser.isSet(echo);
     *options = o;

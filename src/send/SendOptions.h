@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/LineEnds.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +17,7 @@ struct SendOptions {
     QString host = QStringLiteral("127.0.0.1");
     int port = 514;
     double delay = 1; // seconds before each line; 0 for none
+    double rate = 0;  // lines per second on an absolute schedule; 0 for the delay instead
     bool random = false;
     quint64 seed = 0; // the window's sequence unless --seed
     bool loop = false;
@@ -23,8 +26,13 @@ struct SendOptions {
     int slot = 0;
     bool quiet = false;
     bool echo = false;
+    bool jsonSummary = false;
+    LineEnds lineEnds = LineEnds::Any;
+    // What --slot found stored but could not use, one line each, for standard error.
+    QStringList notices;
 
     bool toFile() const { return !outputPath.isEmpty(); }
+    bool fromStandardInput() const { return source == QLatin1String("-"); }
 
     // Parses `arguments` (the program name first). For Help and Version, `text` is what to print
     // on standard output; for Error, the message for standard error.
@@ -32,4 +40,7 @@ struct SendOptions {
 
     // "HOST:PORT", "[IPv6]:PORT", or a host alone (port 514). False with `error` set otherwise.
     static bool parseDestination(const QString& text, QString* host, int* port, QString* error);
+
+    // The statuses the program ends with, as the help and the manual list them.
+    static QString statusTable();
 };

@@ -16,7 +16,9 @@ namespace {
 bool interruptOnTerminationSignals(SendCommand& command) {
     auto* watcher = new platform::TerminationSignals(&command);
     QObject::connect(watcher, &platform::TerminationSignals::received, &command, &SendCommand::interrupt);
-    return watcher->watch(platform::TerminationSignals::Terminate | platform::TerminationSignals::Interrupt);
+    // A hang-up or a quit must not leave the copy of standard input behind, nor lose the summary.
+    return watcher->watch(platform::TerminationSignals::Terminate | platform::TerminationSignals::Interrupt |
+                          platform::TerminationSignals::HangUp | platform::TerminationSignals::Quit);
 }
 
 void print(FILE* stream, const QString& text) {
@@ -27,6 +29,9 @@ void print(FILE* stream, const QString& text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // First of all: the application opens descriptors of its own, which must not take the number
+    // of a closed standard stream.
+    const bool outputClosed = platform::Console::guardStandardStreams();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("talvex-send"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TALVEX_VERSION));
@@ -49,6 +54,9 @@ int main(int argc, char* argv[]) {
     }
 
     SendCommand command(options);
+    if (outputClosed)
+        command.setOutputClosed();
+    // Before the signals are watched: opening a FIFO waits for its writer, and Ctrl+C must end that.
     if (const SendCommand::Status status = command.prepare(); status != SendCommand::Success)
         return status;
     if (!interruptOnTerminationSignals(command)) {

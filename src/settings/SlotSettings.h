@@ -4,6 +4,7 @@
 #include "settings/SettingValues.h"
 #include "settings/SlotRules.h"
 
+#include <QList>
 #include <QString>
 
 // The run settings kept in one slot's section of Talvex.ini, read with the rules the window's
@@ -17,6 +18,14 @@ struct SlotSettings {
     int port = SlotRules::DefaultPort;
     QString host = SlotRules::defaultHost();
     QString sourceFile; // source name without ".txt"; empty when none was chosen
+
+    // A stored value the rules would not take, and what is used in its place.
+    struct Replacement {
+        QString key;
+        QString stored;
+        QString used;
+    };
+    QList<Replacement> replacements; // in key order: delay, port, host
 
     // Slot 1 to 20 of the settings file in the current directory.
     static SlotSettings read(int slot);

@@ -27,12 +27,15 @@ private slots:
     void unreadableFile();
 
 private:
-    static QList<QByteArray> readAll(const QString& path, RunError* error);
-    static QList<QByteArray> readByIndex(const QString& path, RunError* error);
+    static QList<QByteArray> readAll(const QString& path, RunError* error,
+                                     LineEnds ends = LineEnds::CarriageReturn);
+    static QList<QByteArray> readByIndex(const QString& path, RunError* error,
+                                         LineEnds ends = LineEnds::CarriageReturn);
 };
 
-QList<QByteArray> TestSourceLines::readAll(const QString& path, RunError* error) {
+QList<QByteArray> TestSourceLines::readAll(const QString& path, RunError* error, LineEnds ends) {
     SourceReader reader;
+    reader.setLineEnds(ends);
     QList<QByteArray> lines;
     *error = reader.open(path);
     if (error->isError())
@@ -51,10 +54,10 @@ QList<QByteArray> TestSourceLines::readAll(const QString& path, RunError* error)
     return lines;
 }
 
-QList<QByteArray> TestSourceLines::readByIndex(const QString& path, RunError* error) {
+QList<QByteArray> TestSourceLines::readByIndex(const QString& path, RunError* error, LineEnds ends) {
     LineIndex index;
     QList<QByteArray> lines;
-    *error = index.build(path);
+    *error = index.build(path, ends);
     if (error->isError())
         return lines;
     // Backwards, so each line is found by its own offset and not by reading on from the last.
@@ -71,46 +74,58 @@ QList<QByteArray> TestSourceLines::readByIndex(const QString& path, RunError* er
 void TestSourceLines::splitting_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<QList<QByteArray>>("anyEndLines");
 
     using L = QList<QByteArray>;
-    QTest::newRow("empty file") << QByteArray() << L{};
-    QTest::newRow("CR") << QByteArray("a\rb\rc\r") << L{"a", "b", "c"};
-    QTest::newRow("CRLF") << QByteArray("a\r\nb\r\nc\r\n") << L{"a", "b", "c"};
-    QTest::newRow("LF only is one line") << QByteArray("a\nb\nc\n") << L{"a\nb\nc\n"};
-    QTest::newRow("mixed") << QByteArray("a\r\nb\rc\nd\r\n\re") << L{"a", "b", "c\nd", "", "e"};
-    QTest::newRow("LF right after CRLF") << QByteArray("a\r\n\nb\r\n") << L{"a", "\nb"};
-    QTest::newRow("LF before CR") << QByteArray("a\n\rb") << L{"a\n", "b"};
-    QTest::newRow("empty lines CR") << QByteArray("\r\r\r") << L{"", "", ""};
-    QTest::newRow("empty lines CRLF") << QByteArray("\r\n\r\n") << L{"", ""};
-    QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << L{"a", "", "b"};
-    QTest::newRow("trailing CR") << QByteArray("a\rb\r") << L{"a", "b"};
-    QTest::newRow("no final line end") << QByteArray("a\r\nlast") << L{"a", "last"};
-    QTest::newRow("single line no end") << QByteArray("only") << L{"only"};
-    QTest::newRow("lone LF") << QByteArray("\n") << L{"\n"};
-    QTest::newRow("NUL bytes") << QByteArray("a\0b\r\n\0\r\n", 8)
+    // Each row: the lines under the window's rule (CR or CR LF) and under any line end.
+    QTest::newRow("empty file") << QByteArray() << L{} << L{};
+    QTest::newRow("CR") << QByteArray("a\rb\rc\r") << L{"a", "b", "c"} << L{"a", "b", "c"};
+    QTest::newRow("CRLF") << QByteArray("a\r\nb\r\nc\r\n") << L{"a", "b", "c"} << L{"a", "b", "c"};
+    QTest::newRow("LF only") << QByteArray("a\nb\nc\n") << L{"a\nb\nc\n"} << L{"a", "b", "c"};
+    QTest::newRow("mixed") << QByteArray("a\r\nb\rc\nd\r\n\re") << L{"a", "b", "c\nd", "", "e"}
+                           << L{"a", "b", "c", "d", "", "e"};
+    QTest::newRow("LF right after CRLF") << QByteArray("a\r\n\nb\r\n") << L{"a", "\nb"} << L{"a", "", "b"};
+    QTest::newRow("LF before CR") << QByteArray("a\n\rb") << L{"a\n", "b"} << L{"a", "", "b"};
+    QTest::newRow("empty lines CR") << QByteArray("\r\r\r") << L{"", "", ""} << L{"", "", ""};
+    QTest::newRow("empty lines CRLF") << QByteArray("\r\n\r\n") << L{"", ""} << L{"", ""};
+    QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << L{"a", "", "b"} << L{"a", "", "b"};
+    QTest::newRow("trailing CR") << QByteArray("a\rb\r") << L{"a", "b"} << L{"a", "b"};
+    QTest::newRow("no final line end") << QByteArray("a\r\nlast") << L{"a", "last"} << L{"a", "last"};
+    QTest::newRow("LF, no final line end") << QByteArray("a\nlast") << L{"a\nlast"} << L{"a", "last"};
+    QTest::newRow("single line no end") << QByteArray("only") << L{"only"} << L{"only"};
+    QTest::newRow("lone LF") << QByteArray("\n") << L{"\n"} << L{""};
+    QTest::newRow("NUL bytes") << QByteArray("a\0b\r\n\0\n", 7)
+                               << L{QByteArray("a\0b", 3), QByteArray("\0\n", 2)}
                                << L{QByteArray("a\0b", 3), QByteArray("\0", 1)};
     QTest::newRow("bytes 0x80-0xFF") << QByteArray("\x80\xff\xfe\r\n\xc3\x28\r\n\xe9t\xe9")
+                                     << L{"\x80\xff\xfe", "\xc3\x28", "\xe9t\xe9"}
                                      << L{"\x80\xff\xfe", "\xc3\x28", "\xe9t\xe9"};
     QTest::newRow("syslog line") << QByteArray("<34>Oct 11 22:14:15 host su: failed\r\n")
+                                 << L{"<34>Oct 11 22:14:15 host su: failed"}
                                  << L{"<34>Oct 11 22:14:15 host su: failed"};
 }
 
 void TestSourceLines::splitting() {
     QFETCH(QByteArray, content);
     QFETCH(QList<QByteArray>, lines);
+    QFETCH(QList<QByteArray>, anyEndLines);
     WorkDir dir;
     QVERIFY(dir.isValid());
     QVERIFY(writeFile(QStringLiteral("src.txt"), content));
 
-    RunError error;
-    QCOMPARE(readAll(QStringLiteral("src.txt"), &error), lines);
-    QVERIFY2(!error.isError(), qPrintable(error.description));
-    QCOMPARE(readByIndex(QStringLiteral("src.txt"), &error), lines);
-    QVERIFY2(!error.isError(), qPrintable(error.description));
-
-    LineIndex index;
-    QVERIFY(!index.build(QStringLiteral("src.txt")).isError());
-    QCOMPARE(index.count(), qint64(lines.size()));
+    for (const LineEnds ends : {LineEnds::CarriageReturn, LineEnds::Any}) {
+        const QList<QByteArray>& expected = ends == LineEnds::Any ? anyEndLines : lines;
+        RunError error;
+        QCOMPARE(readAll(QStringLiteral("src.txt"), &error, ends), expected);
+        QVERIFY2(!error.isError(), qPrintable(error.description));
+        QCOMPARE(readByIndex(QStringLiteral("src.txt"), &error, ends), expected);
+        QVERIFY2(!error.isError(), qPrintable(error.description));
+        QList<QByteArray> visited;
+        QVERIFY(!SourceReader::forEachLine(
+                     QStringLiteral("src.txt"), [&](const QByteArray& line) { visited << line; }, ends)
+                     .isError());
+        QCOMPARE(visited, expected);
+    }
 }
 
 void TestSourceLines::lineEndAcrossBlocks_data() {
@@ -142,11 +157,13 @@ void TestSourceLines::lineEndAcrossBlocks() {
     if (!after.isEmpty())
         expected << (after == "\n" ? QByteArray("tail") : after + "tail");
 
-    RunError error;
-    QCOMPARE(readAll(QStringLiteral("big.txt"), &error), expected);
-    QVERIFY(!error.isError());
-    QCOMPARE(readByIndex(QStringLiteral("big.txt"), &error), expected);
-    QVERIFY(!error.isError());
+    for (const LineEnds ends : {LineEnds::CarriageReturn, LineEnds::Any}) {
+        RunError error;
+        QCOMPARE(readAll(QStringLiteral("big.txt"), &error, ends), expected);
+        QVERIFY(!error.isError());
+        QCOMPARE(readByIndex(QStringLiteral("big.txt"), &error, ends), expected);
+        QVERIFY(!error.isError());
+    }
 }
 
 void TestSourceLines::indexPastEndAfterShrink() {

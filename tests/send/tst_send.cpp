@@ -100,7 +100,8 @@ void TestSend::bytesUnchanged() {
     QVERIFY(writeFile(QStringLiteral("odd.txt"), OddBytesSource::file()));
     UdpReceiver receiver;
     QVERIFY(receiver.isValid());
-    QStringList args{QStringLiteral("-d"), QStringLiteral("0.001")};
+    // The window's rule, under which the lone line feed stays inside its line.
+    QStringList args{QStringLiteral("-d"), QStringLiteral("0.001"), QStringLiteral("--line-ends=cr")};
     args << (toFile
                  ? QStringList{QStringLiteral("-o"), QStringLiteral("out.txt")}
                  : QStringList{QStringLiteral("--to"), QStringLiteral("127.0.0.1:%1").arg(receiver.port())});
@@ -290,8 +291,9 @@ void TestSend::exitStatus_data() {
                              << QByteArray("--count takes");
     QTest::newRow("duration 0") << QStringList{QStringLiteral("--duration"), QStringLiteral("0"), abc} << 2
                                 << QByteArray("--duration takes");
-    QTest::newRow("bad seed") << QStringList{QStringLiteral("--seed"), QStringLiteral("-5"), abc} << 2
-                              << QByteArray("--seed takes");
+    QTest::newRow("bad seed") << QStringList{QStringLiteral("-r"), QStringLiteral("--seed"),
+                                             QStringLiteral("-5"), abc}
+                              << 2 << QByteArray("--seed takes");
     QTest::newRow("two outputs") << QStringList{to, QStringLiteral("127.0.0.1:514"), QStringLiteral("-o"),
                                                 QStringLiteral("o.txt"), abc}
                                  << 2 << QByteArray("exclude each other");
@@ -326,10 +328,11 @@ void TestSend::exitStatus_data() {
         << QStringList{QStringLiteral("nofolder/x.txt")} << 2 << QByteArray("Err: 76");
     QTest::newRow("folder as source")
         << QStringList{QStringLiteral("Logs Source")} << 2 << QByteArray("Err: 75");
-    // Failures during the run.
+    // Found before the first line: nothing is sent.
     QTest::newRow("output folder missing")
-        << QStringList{fast, QStringLiteral("-o"), QStringLiteral("no/o.txt"), abc} << 1
+        << QStringList{fast, QStringLiteral("-o"), QStringLiteral("no/o.txt"), abc} << 2
         << QByteArray("Err: 76");
+    // Failures during the run.
     QTest::newRow("line too long for a datagram")
         << QStringList{fast, to, QStringLiteral("127.0.0.1:9"), QStringLiteral("long.txt")} << 1
         << QByteArray("Err: 10040");

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace platform::Console {
@@ -14,6 +15,26 @@ qint64 readStandardInput(char* data, qint64 size) {
         got = ::read(STDIN_FILENO, data, static_cast<size_t>(size));
     } while (got < 0 && errno == EINTR);
     return got;
+}
+
+bool guardStandardStreams() {
+    bool outputClosed = false;
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF)
+            continue;
+        if (fd == STDOUT_FILENO)
+            outputClosed = true;
+        const int null = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
+    return outputClosed;
+}
+
+bool standardOutputIsTerminal() {
+    return ::isatty(STDOUT_FILENO) == 1;
 }
 
 void writeStandardError(const QByteArray& bytes) {

@@ -59,9 +59,10 @@ File File::openForReading(const QByteArray& name) {
     return File(fd, Status::Opened, 0);
 }
 
-File File::openForWriting(const QByteArray& name, bool append) {
-    // Non-blocking only for the open: a FIFO without a reader must not hang the program.
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
+File File::openForWriting(const QByteArray& name, bool append, const File* notThis) {
+    // Non-blocking only for the open: a FIFO without a reader must not hang the program. Never
+    // O_TRUNC: the file is emptied only once it is known not to be the one it must not be.
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (append ? O_APPEND : 0);
     const int fd = openRetrying(name, flags, 0666);
     if (fd < 0)
         return File(-1, Status::Failed, errno);
@@ -71,8 +72,45 @@ File File::openForWriting(const QByteArray& name, bool append) {
         ::close(fd);
         return File(-1, Status::WrongKind, 0);
     }
+    File file(fd, Status::Opened, 0);
+    if (notThis && notThis->isOpen() && file.isSameFileAs(*notThis)) {
+        file.close();
+        file.m_status = Status::SameFile;
+        return file;
+    }
+    if (!append && S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(fd, 0) != 0) {
+        const int err = errno;
+        file.close();
+        return File(-1, Status::Failed, err);
+    }
     clearNonBlocking(fd);
-    return File(fd, Status::Opened, 0);
+    return file;
+}
+
+File File::duplicate(int fd) {
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0)
+        return File(-1, Status::Failed, errno);
+    return File(copy, Status::Opened, 0);
+}
+
+void File::setNonBlocking() {
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) | O_NONBLOCK);
+}
+
+bool File::isSameFileAs(const File& other) const {
+    struct stat mine {};
+    struct stat theirs {};
+    return ::fstat(m_fd, &mine) == 0 && ::fstat(other.m_fd, &theirs) == 0 && mine.st_dev == theirs.st_dev &&
+           mine.st_ino == theirs.st_ino;
+}
+
+bool File::resize(qint64 size) {
+    int result;
+    do {
+        result = ::ftruncate(m_fd, static_cast<off_t>(size));
+    } while (result < 0 && errno == EINTR);
+    return result == 0;
 }
 
 File File::openRecord(const QByteArray& name, bool create) {
@@ -102,6 +140,22 @@ qint64 File::read(char* data, qint64 size) {
         got = ::read(m_fd, data, static_cast<size_t>(size));
     } while (got < 0 && errno == EINTR);
     return got;
+}
+
+qint64 File::write(const char* data, qint64 size) {
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(m_fd, data + done, static_cast<size_t>(size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            break;
+        }
+        done += n;
+    }
+    return done;
 }
 
 qint64 File::readAt(char* data, qint64 size, qint64 offset) {

@@ -39,7 +39,8 @@ bool TerminationSignals::watch(Kinds kinds) {
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    const std::pair<Kind, int> watched[] = {{Terminate, SIGTERM}, {Interrupt, SIGINT}, {HangUp, SIGHUP}};
+    const std::pair<Kind, int> watched[] = {
+        {Terminate, SIGTERM}, {Interrupt, SIGINT}, {HangUp, SIGHUP}, {Quit, SIGQUIT}};
     for (const auto& [kind, sig] : watched) {
         if (kinds.testFlag(kind))
             ::sigaction(sig, &action, nullptr);
