@@ -10,7 +10,8 @@
 #                                      X server (xcb) and offscreen: processor time per line
 #   spacing                            500 lines at 10 ms at the receiver, beside a reference
 #                                      clock_nanosleep sender
-#   send-rate send-pacing              talvex-send as a child process: rate at --delay 0, and
+#   send-rate send-pacing              talvex-send as a child process: rate at --delay 0 beside a
+#                                      bare sendto loop, and
 #                                      its pacing beside the reference sender
 #   replay                             talvex-send --pace recorded --speed 60 on the web access
 #                                      sample (31 s), beside a reference on the same schedule
@@ -18,6 +19,8 @@
 #   copy-wait      one copy at a 1 s delay for 60 lines on the X server (1 min)
 #   spacing-long   spacing as above, plus 60 lines at 1 s for both senders (2 min more)
 #   copies         20 copies from one folder on one X server, 1 s for 60 s (1 to 2 min)
+#   send-true-rate talvex-send --rate 1, 100, 10,000 and 100,000 lines/s (60 s, 60 s, 10 s, 10 s),
+#                  with CPU per line beside the reference at 100 lines/s (2.5 min)
 #   window-soak    lasts TALVEX_SOAK_SECONDS, 600 unless set
 # The X server is $TALVEX_BENCH_DISPLAY when set, else an Xvfb started for the run.
 # TALVEX_BENCH_BUILD names an already configured build folder to use instead of build/bench/.
@@ -54,7 +57,7 @@ selected=("$@")
 [ ${#selected[@]} -eq 0 ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing
                                          send-rate send-pacing replay)
 [ "${selected[*]}" = all ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing-long
-                                        copy-wait copies send-rate send-pacing replay)
+                                        copy-wait copies send-rate send-pacing send-true-rate replay)
 
 work=$(mktemp -d)
 export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='qt.qpa.*=false'

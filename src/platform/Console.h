@@ -20,7 +20,8 @@ bool standardOutputIsTerminal();
 // Writes to standard error at once; best effort.
 void writeStandardError(const QByteArray& bytes);
 bool standardErrorIsTerminal();
-// A reader of standard output that goes away makes writes fail rather than end the program.
+// A reader of standard output that goes away, or a file size limit, makes writes fail rather
+// than end the program.
 void ignoreBrokenPipe();
 
 } // namespace Console

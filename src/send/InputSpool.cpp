@@ -86,7 +86,7 @@ void InputSpool::readSome() {
         }
         if (!writeAll(m_copyFd, chunk.constData(), got)) {
             const int err = errno;
-            m_error = err == ENOSPC || err == EDQUOT
+            m_error = err == ENOSPC || err == EDQUOT || err == EFBIG
                           ? QStringLiteral("the temporary folder %1 is full: standard input cannot be kept "
                                            "there for --loop or --random (set TMPDIR to a folder with room)")
                                 .arg(QDir::tempPath())

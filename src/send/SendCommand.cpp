@@ -253,7 +253,7 @@ SendCommand::Status SendCommand::run() {
     if (m_host->failed()) {
         ending = Ending::Failed;
         m_failure = m_host->error();
-        if (m_options.fromStandardInput())
+        if (m_options.fromStandardInput() && !m_sourcePath.isEmpty())
             m_failure.replace(m_sourcePath, QStringLiteral("standard input"));
         if (const qint64 line = m_run->sourceLineNumber(); line > 0)
             m_failure += QStringLiteral(" (line %1 of the source)").arg(line);

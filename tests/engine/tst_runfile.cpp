@@ -71,6 +71,14 @@ bool outputToAFullDisk() {
 bool outputToAFifo() {
     return ::mkfifo(QFile::encodeName(OutputPath).constData(), 0600) == 0;
 }
+// The output file is the source by another way: the whole output folder a link to the sources'.
+bool outputFolderLinksToSources() {
+    const QString folder = GenerationRun::outputFolder();
+    return QDir().rmdir(folder) && QFile::link(GenerationRun::sourceFolder(), folder);
+}
+bool outputIsHardLinkToSource() {
+    return ::link(QFile::encodeName(SourcePath).constData(), QFile::encodeName(OutputPath).constData()) == 0;
+}
 } // namespace
 
 Q_DECLARE_METATYPE(OutputSetup)
@@ -250,6 +258,13 @@ void TestRunFile::outputFailure_data() {
                                << QStringLiteral("/dev/full");
     QTest::newRow("FIFO without reader")
         << &outputToAFifo << QByteArray() << int(RunError::PathFileAccess) << 0 << false << QString();
+    // The source stays as it was, and nothing is written into it.
+    QTest::newRow("output folder a link to the sources")
+        << &outputFolderLinksToSources << QByteArray("a\r\nb\r\n") << int(RunError::PathFileAccess) << 0
+        << false << QString();
+    QTest::newRow("output a hard link to the source")
+        << &outputIsHardLinkToSource << QByteArray("a\r\nb\r\n") << int(RunError::PathFileAccess) << 0
+        << false << QString();
 }
 
 void TestRunFile::outputFailure() {

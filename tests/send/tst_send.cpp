@@ -54,10 +54,13 @@ private slots:
     void helpAndVersion();
     void progressOnATerminal_data();
     void progressOnATerminal();
+    void inAShell_data();
+    void inAShell();
     void replayStampedAtTheRecordedPace();
 
 private:
     Result send(const QStringList& args, const QByteArray& input = QByteArray(), int timeoutMs = 30000);
+    Result shell(const QString& script);
     std::unique_ptr<WorkDir> m_dir;
 };
 
@@ -240,6 +243,143 @@ void TestSend::durationEndsTheRun() {
     QVERIFY2(out.count('\n') <= 10, out.constData());
 }
 
+Result TestSend::shell(const QString& script) {
+    // $S is the program; `s.txt` a two-line source with CRLF ends.
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("S"), QStringLiteral(TALVEX_SEND));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral("bash"),
+                  {QStringLiteral("-c"), QStringLiteral("printf 'a\\r\\nb\\r\\n' >s.txt\n") + script});
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+void TestSend::inAShell_data() {
+    // What a pipeline does with the program: `status` is the script's (the program's, unless the
+    // script says otherwise), `said` what standard error must hold, and `file` must hold `content`
+    // afterwards (null: not checked).
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArrayList>("said");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("content");
+    const QString out = QStringLiteral("out.txt");
+    const QString src = QStringLiteral("s.txt");
+    const QByteArray ab = "a\r\nb\r\n";
+    QByteArray thousand;
+    for (int i = 1; i <= 1000; ++i)
+        thousand += QByteArray::number(i) + "\r\n";
+    QByteArray twentyLines; // of the file that fills the size limit below
+    for (int i = 1; i <= 20; ++i)
+        twentyLines += QByteArray::number(i).rightJustified(100, '0') + "\r\n";
+
+    // Line feeds end lines, and a stream is read as it comes, bounded by the count or the time.
+    QTest::newRow("LF lines of a pipe") << "seq 5000 | $S -q -d 0 -n 1000 -o out.txt -" << 0
+                                        << QByteArrayList{"1000 lines", "count reached"} << out << thousand;
+    QTest::newRow("endless pipe, count")
+        << "yes | $S -q -d 0 -n 3 -o out.txt -" << 0 << QByteArrayList{"count reached"} << out
+        << QByteArray("y\r\ny\r\ny\r\n");
+    QTest::newRow("endless pipe, duration") << "yes | $S -q -d 0.01 --duration 0.3 -o out.txt -" << 0
+                                            << QByteArrayList{"duration reached"} << out << QByteArray();
+    QTest::newRow("pipe that pauses") << "{ echo one; sleep 0.5; echo two; } | $S -q -d 0 -o out.txt -" << 0
+                                      << QByteArrayList{"2 lines"} << out << QByteArray("one\r\ntwo\r\n");
+    QTest::newRow("FIFO") << "mkfifo f; printf 'x\\ny\\n' >f & $S -q -d 0 -o out.txt f" << 0
+                          << QByteArrayList{} << out << QByteArray("x\r\ny\r\n");
+    QTest::newRow("process substitution") << "$S -q -d 0 -o out.txt <(printf 'p\\r\\nq')" << 0
+                                          << QByteArrayList{} << out << QByteArray("p\r\nq\r\n");
+    QTest::newRow("/dev/stdin") << "printf 'a\\nb' | $S -q -d 0 -o out.txt /dev/stdin" << 0
+                                << QByteArrayList{} << out << ab;
+    QTest::newRow("kept for --loop") << "printf 'a\\nb\\n' | $S -q -d 0 -l -n 5 -o out.txt -" << 0
+                                     << QByteArrayList{} << out << QByteArray("a\r\nb\r\na\r\nb\r\na\r\n");
+    QTest::newRow("kept for --random") << "printf 'c\\nc\\n' | $S -q -d 0 -r -n 3 -o out.txt -" << 0
+                                       << QByteArrayList{} << out << QByteArray("c\r\nc\r\nc\r\n");
+    QTest::newRow("--line-ends cr notice")
+        << "printf 'a\\nb\\n' >u.txt; $S -q -d 0 --line-ends cr -o out.txt u.txt" << 0
+        << QByteArrayList{"--line-ends any"} << out << QByteArray("a\nb\n\r\n");
+    // Never over the source, by whatever name.
+    QTest::newRow("output a link to the source") << "ln -s s.txt l.txt; $S -q -d 0 -o l.txt s.txt" << 2
+                                                 << QByteArrayList{"is the source itself"} << src << ab;
+    QTest::newRow("output a hard link, appended") << "ln s.txt h.txt; $S -q -d 0 --append -o h.txt s.txt" << 2
+                                                  << QByteArrayList{"is the source itself"} << src << ab;
+    QTest::newRow("standard input is the output")
+        << "$S -q -d 0 -o s.txt - <s.txt" << 2 << QByteArrayList{"is the source itself"} << src << ab;
+    // The rest a new user met.
+    QTest::newRow("output a FIFO without reader")
+        << "mkfifo o; $S -q -d 0 -o o s.txt" << 2 << QByteArrayList{"Err: 75"} << src << ab;
+    QTest::newRow("empty source, loop")
+        << ": >e.txt; $S -q -d 0 -l -o out.txt e.txt" << 0 << QByteArrayList{"0 lines", "source is empty"}
+        << out << QByteArray();
+    QTest::newRow("echo into a full disk")
+        << "$S -q -d 0 --echo -o out.txt s.txt >/dev/full" << 1
+        << QByteArrayList{"could not take the lines", "1 error"} << QString() << QByteArray();
+    QTest::newRow("echo with standard output closed")
+        << "$S -q -d 0 --echo -o out.txt s.txt >&-" << 1 << QByteArrayList{"standard output is closed"}
+        << QString() << QByteArray();
+    QTest::newRow("write cut half-way") << "for i in $(seq 50); do printf '%0100d\\r\\n' $i; done >big.txt; "
+                                           "ulimit -f 2; $S -q -d 0 -o out.txt big.txt"
+                                        << 1 << QByteArrayList{"Err: 61 : Disk full"} << out << twentyLines;
+    QTest::newRow("no room to keep standard input")
+        << "mkdir t; head -c 9000 /dev/zero | (ulimit -f 4; TMPDIR=t $S -q -d 0 -l -o out.txt -); s=$?; "
+           "ls -A t; exit $s"
+        << 2 << QByteArrayList{"is full"} << QString() << QByteArray();
+    QTest::newRow("SIGHUP while keeping standard input")
+        << "mkdir t; sleep 5 | TMPDIR=t $S -q -d 0 -l -o out.txt - & p=$!; sleep 0.5; kill -HUP $p; wait $p; "
+           "s=$?; ls -A t; exit $s"
+        << 0 << QByteArrayList{"interrupted"} << QString() << QByteArray();
+    QTest::newRow("IPv4-mapped IPv6 address")
+        << "$S -q -d 0 -t '[::ffff:127.0.0.1]:9' s.txt" << 0 << QByteArrayList{"2 lines", "end of source"}
+        << QString() << QByteArray();
+    QTest::newRow("line too long names its number")
+        << "{ printf 'x\\n'; head -c 70000 /dev/zero | tr '\\0' y; } | $S -q -d 0 -t 127.0.0.1:9 -" << 1
+        << QByteArrayList{"Err: 10040", "line 2 of the source"} << QString() << QByteArray();
+    QTest::newRow("slot values replaced, each said")
+        << "printf '[Source "
+           "1]\\r\\nDelay=0\\r\\nUDP_Port_Syslog=40000\\r\\nHostIP=box\\r\\nSourceFile=s\\r\\n"
+           "SyslogFile=1\\r\\n' >Talvex.ini; cp s.txt 'Logs Source/'; $S -q -s 1 --rate 1000 -n 1 -t "
+           "127.0.0.1:9"
+        << 0
+        << QByteArrayList{"Delay=0 cannot be used; 10 instead",
+                          "UDP_Port_Syslog=40000 cannot be used; 514 instead",
+                          "HostIP=box cannot be used; 127.0.0.1 instead"}
+        << QString() << QByteArray();
+    QTest::newRow("JSON summary") << "$S -q -d 0 -o out.txt --summary json s.txt" << 0
+                                  << QByteArrayList{"{\"bytes\":2,", "\"end\":\"end of source\"",
+                                                    "\"exit_status\":0", "\"lines\":2,"}
+                                  << out << ab;
+    // Usage errors.
+    QTest::newRow("--rate with --delay")
+        << "$S -d 1 --rate 5 s.txt" << 2 << QByteArrayList{"exclude each other"} << QString() << QByteArray();
+    QTest::newRow("--seed without --random")
+        << "$S --seed 3 s.txt" << 2 << QByteArrayList{"needs --random"} << QString() << QByteArray();
+    QTest::newRow("--to twice") << "$S -t 127.0.0.1:9 -t 127.0.0.1:10 s.txt" << 2
+                                << QByteArrayList{"--to given more than once"} << QString() << QByteArray();
+    QTest::newRow("--line-ends unknown")
+        << "$S --line-ends lf s.txt" << 2 << QByteArrayList{"--line-ends takes"} << QString() << QByteArray();
+}
+
+void TestSend::inAShell() {
+    QFETCH(QString, script);
+    QFETCH(int, status);
+    QFETCH(QByteArrayList, said);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, content);
+    const Result r = shell(script);
+    QVERIFY2(r.status == status, r.err.constData());
+    for (const QByteArray& words : said)
+        QVERIFY2(r.err.contains(words), r.err.constData());
+    // Nothing on standard output: no echo asked, and nothing left in the temporary folders listed.
+    QCOMPARE(r.out, QByteArray());
+    if (!file.isEmpty() && !content.isNull())
+        QCOMPARE(readFile(file), content);
+}
+
 void TestSend::slotFromHandWrittenIni_data() {
     QTest::addColumn<bool>("udp");
     QTest::newRow("slot with UDP output") << true;
@@ -416,18 +556,22 @@ void TestSend::helpAndVersion() {
 
 void TestSend::progressOnATerminal_data() {
     QTest::addColumn<bool>("quiet");
-    QTest::newRow("progress line") << false;
-    QTest::newRow("--quiet") << true;
+    QTest::addColumn<bool>("echo");
+    QTest::newRow("progress line") << false << false;
+    QTest::newRow("--quiet") << true << false;
+    QTest::newRow("progress line and echo") << false << true;
 }
 
 void TestSend::progressOnATerminal() {
     QFETCH(bool, quiet);
+    QFETCH(bool, echo);
     if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
         QSKIP("no script(1) to give the program a terminal");
     QVERIFY(writeFile(QStringLiteral("abc.txt"), Abc));
     // script(1) runs the command on a pseudo-terminal and copies what it shows.
-    const QString command = QStringLiteral("%1 -d 0.3 -o out.txt abc.txt%2")
-                                .arg(QStringLiteral(TALVEX_SEND), quiet ? QStringLiteral(" -q") : QString());
+    const QString command = QStringLiteral("%1 -d 0.3 -o out.txt abc.txt%2%3")
+                                .arg(QStringLiteral(TALVEX_SEND), quiet ? QStringLiteral(" -q") : QString(),
+                                     echo ? QStringLiteral(" --echo") : QString());
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
     process.start(QStringLiteral("script"), {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
@@ -438,6 +582,12 @@ void TestSend::progressOnATerminal() {
     QVERIFY2(shown.contains("3 lines in") && shown.contains("end of source"), shown.constData());
     // Refreshed in place: each refresh goes back to the start of the line and clears it.
     QCOMPARE(shown.contains("lines/s), 0 errors\x1b[K"), !quiet);
+    // An echoed line never runs into the progress line: the progress line is cleared first.
+    if (echo) {
+        QVERIFY2(!QString::fromLatin1(shown).contains(QRegularExpression(QStringLiteral("errors[abc]"))),
+                 shown.constData());
+        QVERIFY2(shown.contains("\x1b[Ka\r\n") || shown.startsWith("a\r\n"), shown.constData());
+    }
 }
 
 void TestSend::replayStampedAtTheRecordedPace() {

@@ -48,6 +48,8 @@ bool standardErrorIsTerminal() {
 
 void ignoreBrokenPipe() {
     std::signal(SIGPIPE, SIG_IGN);
+    // A file size limit reached is a write error like a full disk, not a sudden death.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 } // namespace platform::Console
