@@ -53,4 +53,37 @@ Result send(std::uint16_t port, const QList<QByteArray>& lines, std::int64_t del
     return result;
 }
 
+Result sendOnSchedule(std::uint16_t port, const QList<QByteArray>& lines,
+                      const std::vector<std::int64_t>& dueNs) {
+    Result result;
+    std::thread sender([&] {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return;
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(port);
+        const double cpuStart = seconds(CLOCK_THREAD_CPUTIME_ID);
+        timespec start{};
+        ::clock_gettime(CLOCK_MONOTONIC, &start);
+        const std::int64_t startNs = std::int64_t(start.tv_sec) * 1000000000 + start.tv_nsec;
+        for (qsizetype k = 0; k < lines.size() && size_t(k) < dueNs.size(); ++k) {
+            const std::int64_t at = startNs + dueNs[size_t(k)];
+            const timespec due{static_cast<time_t>(at / 1000000000), static_cast<long>(at % 1000000000)};
+            while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr) == EINTR) {
+            }
+            const QByteArray& line = lines.at(k);
+            if (::sendto(fd, line.constData(), size_t(line.size()), 0, reinterpret_cast<const sockaddr*>(&to),
+                         sizeof to) == line.size())
+                ++result.sent;
+        }
+        result.cpuSeconds = seconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
+        result.wallSeconds = seconds(CLOCK_MONOTONIC) - double(startNs) / 1e9;
+        ::close(fd);
+    });
+    sender.join();
+    return result;
+}
+
 } // namespace ReferenceSender

@@ -13,6 +13,8 @@
 #   send-rate send-pacing              talvex-send as a child process: rate at --delay 0 beside a
 #                                      bare sendto loop, and
 #                                      its pacing beside the reference sender
+#   replay                             talvex-send --pace recorded --speed 60 on the web access
+#                                      sample (31 s), beside a reference on the same schedule
 # Not run by default, because they last minutes each (or "all" for every one but the soak):
 #   copy-wait      one copy at a 1 s delay for 60 lines on the X server (1 min)
 #   spacing-long   spacing as above, plus 60 lines at 1 s for both senders (2 min more)
@@ -38,6 +40,11 @@ if cmake --build "$build" -j"$jobs" --target talvex_bench_send >/dev/null 2>&1; 
   send_bench="$build/bench/talvex_bench_send"
 fi
 
+replay_bench=""
+if cmake --build "$build" -j"$jobs" --target talvex_bench_replay >/dev/null 2>&1; then
+  replay_bench="$build/bench/talvex_bench_replay"
+fi
+
 # The window benchmarks need the window library; without it their rows say so.
 window_bench=""
 copies_bench=""
@@ -48,9 +55,9 @@ fi
 
 selected=("$@")
 [ ${#selected[@]} -eq 0 ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing
-                                         send-rate send-pacing)
+                                         send-rate send-pacing replay)
 [ "${selected[*]}" = all ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing-long
-                                        copy-wait copies send-rate send-pacing send-true-rate)
+                                        copy-wait copies send-rate send-pacing send-true-rate replay)
 
 work=$(mktemp -d)
 export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='qt.qpa.*=false'
@@ -111,6 +118,13 @@ for what in "${selected[@]}"; do
         echo "ROW|$what|talvex-send|not built|-|not run" >>"$rows"
       else
         (cd "$work" && "$send_bench" "${what#send-}") | grep '^ROW|' >>"$rows" || true
+      fi
+      ;;
+    replay)
+      if [ -z "$replay_bench" ]; then
+        echo "ROW|replay|talvex-send|not built|-|not run" >>"$rows"
+      else
+        (cd "$work" && "$replay_bench") | grep '^ROW|' >>"$rows" || true
       fi
       ;;
     line-cost)
