@@ -330,7 +330,6 @@ void SendCommand::interrupt() {
     if (m_spool && m_ending == Ending::None) {
         m_ending = Ending::Interrupted;
         m_spool->cancel();
-        emit m_spool->finished(false);
         return;
     }
     stopWith(Ending::Interrupted);
@@ -340,6 +339,9 @@ void SendCommand::stopWith(Ending ending) {
     if (!m_run || !m_run->isRunning())
         return;
     m_ending = ending;
+    // Lines kept for a batch are produced lines: they go out now, and a refusal is the run's failure.
+    if (const RunError error = m_udp.flush(); error.isError())
+        m_host->showError(errorText(error), QString());
     m_run->stop(); // closes the output file with every line produced in it
 }
 
