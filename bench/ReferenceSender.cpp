@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace ReferenceSender {
 namespace {
@@ -44,6 +45,43 @@ Result send(std::uint16_t port, const QList<QByteArray>& lines, std::int64_t del
             if (::sendto(fd, line.constData(), size_t(line.size()), 0, reinterpret_cast<const sockaddr*>(&to),
                          sizeof to) == line.size())
                 ++result.sent;
+        }
+        result.cpuSeconds = seconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
+        result.wallSeconds = seconds(CLOCK_MONOTONIC) - wallStart;
+        ::close(fd);
+    });
+    sender.join();
+    return result;
+}
+
+Result sendBatched(std::uint16_t port, const QList<QByteArray>& lines, int batch) {
+    Result result;
+    std::thread sender([&] {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return;
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(port);
+        std::vector<mmsghdr> messages(static_cast<size_t>(batch));
+        std::vector<iovec> parts(static_cast<size_t>(batch));
+        const double cpuStart = seconds(CLOCK_THREAD_CPUTIME_ID);
+        const double wallStart = seconds(CLOCK_MONOTONIC);
+        for (qsizetype first = 0; first < lines.size(); first += batch) {
+            const int count = int(std::min<qsizetype>(batch, lines.size() - first));
+            for (int i = 0; i < count; ++i) {
+                const QByteArray& line = lines.at(first + i);
+                parts[size_t(i)] = {const_cast<char*>(line.constData()), size_t(line.size())};
+                messages[size_t(i)] = mmsghdr{};
+                messages[size_t(i)].msg_hdr.msg_name = &to;
+                messages[size_t(i)].msg_hdr.msg_namelen = sizeof to;
+                messages[size_t(i)].msg_hdr.msg_iov = &parts[size_t(i)];
+                messages[size_t(i)].msg_hdr.msg_iovlen = 1;
+            }
+            const int sent = ::sendmmsg(fd, messages.data(), unsigned(count), 0);
+            if (sent > 0)
+                result.sent += sent;
         }
         result.cpuSeconds = seconds(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
         result.wallSeconds = seconds(CLOCK_MONOTONIC) - wallStart;
