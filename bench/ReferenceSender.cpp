@@ -19,19 +19,24 @@ double seconds(clockid_t clock) {
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
+sockaddr_in loopback(std::uint16_t port) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(port);
+    return to;
+}
+
 } // namespace
 
 Result send(std::uint16_t port, const QList<QByteArray>& lines, std::int64_t delayNs) {
     Result result;
     // On a thread of its own, so that its processor time is its own.
     std::thread sender([&] {
+        const sockaddr_in to = loopback(port);
         const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         if (fd < 0)
             return;
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        to.sin_port = htons(port);
         const double cpuStart = seconds(CLOCK_THREAD_CPUTIME_ID);
         const double wallStart = seconds(CLOCK_MONOTONIC);
         for (const QByteArray& line : lines) {
@@ -57,13 +62,10 @@ Result send(std::uint16_t port, const QList<QByteArray>& lines, std::int64_t del
 Result sendBatched(std::uint16_t port, const QList<QByteArray>& lines, int batch) {
     Result result;
     std::thread sender([&] {
+        const sockaddr_in to = loopback(port);
         const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         if (fd < 0)
             return;
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        to.sin_port = htons(port);
         std::vector<mmsghdr> messages(static_cast<size_t>(batch));
         std::vector<iovec> parts(static_cast<size_t>(batch));
         const double cpuStart = seconds(CLOCK_THREAD_CPUTIME_ID);
@@ -74,7 +76,7 @@ Result sendBatched(std::uint16_t port, const QList<QByteArray>& lines, int batch
                 const QByteArray& line = lines.at(first + i);
                 parts[size_t(i)] = {const_cast<char*>(line.constData()), size_t(line.size())};
                 messages[size_t(i)] = mmsghdr{};
-                messages[size_t(i)].msg_hdr.msg_name = &to;
+                messages[size_t(i)].msg_hdr.msg_name = const_cast<sockaddr_in*>(&to);
                 messages[size_t(i)].msg_hdr.msg_namelen = sizeof to;
                 messages[size_t(i)].msg_hdr.msg_iov = &parts[size_t(i)];
                 messages[size_t(i)].msg_hdr.msg_iovlen = 1;
@@ -95,13 +97,10 @@ Result sendOnSchedule(std::uint16_t port, const QList<QByteArray>& lines,
                       const std::vector<std::int64_t>& dueNs) {
     Result result;
     std::thread sender([&] {
+        const sockaddr_in to = loopback(port);
         const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         if (fd < 0)
             return;
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        to.sin_port = htons(port);
         const double cpuStart = seconds(CLOCK_THREAD_CPUTIME_ID);
         timespec start{};
         ::clock_gettime(CLOCK_MONOTONIC, &start);
