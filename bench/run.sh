@@ -13,6 +13,8 @@
 #   send-rate send-pacing              talvex-send as a child process: rate at --delay 0 beside a
 #                                      bare sendto loop, and
 #                                      its pacing beside the reference sender
+#   replay                             talvex-send --pace recorded --speed 60 on the web access
+#                                      sample (31 s), beside a reference on the same schedule
 #   receive-udp receive-tcp            talvex-receive as a child process: its rate beside the rate
 #                                      sent (talvex-send -d 0 over UDP; a plain writer of framed
 #                                      bytes over TCP), with what was lost
@@ -45,6 +47,11 @@ if cmake --build "$build" -j"$jobs" --target talvex_bench_receive >/dev/null 2>&
   receive_bench="$build/bench/talvex_bench_receive"
 fi
 
+replay_bench=""
+if cmake --build "$build" -j"$jobs" --target talvex_bench_replay >/dev/null 2>&1; then
+  replay_bench="$build/bench/talvex_bench_replay"
+fi
+
 # The window benchmarks need the window library; without it their rows say so.
 window_bench=""
 copies_bench=""
@@ -55,9 +62,10 @@ fi
 
 selected=("$@")
 [ ${#selected[@]} -eq 0 ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing
-                                         send-rate send-pacing receive-udp receive-tcp)
+                                         send-rate send-pacing replay receive-udp receive-tcp)
 [ "${selected[*]}" = all ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing-long
-                                        copy-wait copies send-rate send-pacing send-true-rate receive-udp receive-tcp)
+                                        copy-wait copies send-rate send-pacing send-true-rate replay receive-udp
+                                        receive-tcp)
 
 work=$(mktemp -d)
 export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='qt.qpa.*=false'
@@ -118,6 +126,13 @@ for what in "${selected[@]}"; do
         echo "ROW|$what|talvex-send|not built|-|not run" >>"$rows"
       else
         (cd "$work" && "$send_bench" "${what#send-}") | grep '^ROW|' >>"$rows" || true
+      fi
+      ;;
+    replay)
+      if [ -z "$replay_bench" ]; then
+        echo "ROW|replay|talvex-send|not built|-|not run" >>"$rows"
+      else
+        (cd "$work" && "$replay_bench") | grep '^ROW|' >>"$rows" || true
       fi
       ;;
     receive-*)

@@ -14,6 +14,8 @@
 
 class GenerationRun;
 class InputSpool;
+class RecordedPacing;
+class Retimer;
 
 // One talvex-send run: gets the source and the destination ready, plays the engine's run with a
 // console host, ends it at the count, the duration or an interruption, keeps the progress line
@@ -69,6 +71,8 @@ private:
     std::unique_ptr<ConsoleHost> m_host;
     UdpSink m_udp;
     RatePacing m_ratePacing;
+    std::unique_ptr<RecordedPacing> m_recordedPacing;
+    std::unique_ptr<Retimer> m_retimer;
     std::unique_ptr<GenerationRun> m_run;
     QElapsedTimer m_clock;
     QTimer m_progressTimer;

@@ -19,6 +19,8 @@ for f in ./usr/bin/talvex ./usr/bin/talvex-send ./usr/share/man/man1/talvex-send
          ./usr/share/icons/hicolor/64x64/apps/talvex.png \
          ./usr/share/icons/hicolor/scalable/apps/talvex.svg \
          "./usr/share/talvex/examples/Logs Source/web.txt" \
+         "./usr/share/talvex/examples/Logs Source/auth.txt" \
+         "./usr/share/talvex/examples/Logs Source/access.txt" \
          ./usr/share/talvex/manual/talvex.en.html ./usr/share/talvex/manual/talvex.fr.html \
          ./usr/share/man/man1/talvex.1.gz ./usr/share/man/fr/man1/talvex.1.gz \
          ./usr/share/doc/talvex/copyright ./usr/share/doc/talvex/changelog.gz \
