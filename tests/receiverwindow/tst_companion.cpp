@@ -139,6 +139,11 @@ void TestCompanion::receivesTheMainWindowsRun() {
     QVERIFY(companion.findChild<QLabel*>() &&
             companion.findChild<QLabel*>()->text().startsWith(listeningCaption));
 
+    QPushButton* pause = companion.findChild<QPushButton*>();
+    QVERIFY(pause);
+    pause->click();
+    QVERIFY(companion.paused());
+
     TalvexFRM window;
     window.show();
     initialise(window);
@@ -146,7 +151,12 @@ void TestCompanion::receivesTheMainWindowsRun() {
     QTRY_VERIFY_WITH_TIMEOUT(!window.run()->isRunning(), 10000);
 
     const QList<QByteArray> lines = OddBytesSource::lines();
+    // Paused, the view stays as it is while every message is still received and counted.
     QTRY_COMPARE_WITH_TIMEOUT(companion.messages(), qint64(lines.size()), 5000);
+    QTest::qWait(250); // a few of the view's frames
+    QCOMPARE(companion.viewText(), QString());
+    pause->click();
+    QVERIFY(!companion.paused());
     // One line of the view per message; the line feed inside a message drawn as its symbol.
     QTRY_COMPARE_WITH_TIMEOUT(companion.viewText().split(QLatin1Char('\n')).size(), lines.size(), 5000);
     QVERIFY(companion.viewText().contains(QStringLiteral("first half\u240asecond half")));
