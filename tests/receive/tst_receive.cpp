@@ -186,6 +186,12 @@ void TestReceive::bothTcpFramingsOnOneListener() {
     for (const QByteArray& m : counted)
         octetStream += octetFrame(m);
     QByteArray lfStream = lined.join('\n');
+    // A third connection breaks its framing (a length with a leading zero): it alone is closed.
+    QTcpSocket broken;
+    broken.connectToHost(QHostAddress::LocalHost, ports[0]);
+    QVERIFY(broken.waitForConnected(5000));
+    broken.write("05 hello");
+    QVERIFY(broken.waitForDisconnected(5000));
     QTcpSocket a;
     QTcpSocket b;
     a.connectToHost(QHostAddress::LocalHost, ports[0]);
@@ -203,7 +209,9 @@ void TestReceive::bothTcpFramingsOnOneListener() {
     b.disconnectFromHost(); // the last message ends with its connection
     QByteArray err;
     QCOMPARE(finish(&err), 0);
-    QVERIFY2(err.contains("6 messages") && err.contains("2 connections"), err.constData());
+    QVERIFY2(err.contains("6 messages") && err.contains("3 connections") &&
+                 err.contains("1 connection closed for a broken framing"),
+             err.constData());
     // Which connection's messages come first is the system's choice: compared as sets.
     QList<QByteArray> all = splitAfterEach(m_dir->read(QStringLiteral("out.txt")), "\r\n");
     QList<QByteArray> expected = counted + lined;
