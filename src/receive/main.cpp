@@ -28,6 +28,12 @@ void print(FILE* stream, const QString& text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // First of all: the output file must not take the number of a closed standard stream.
+    const bool outputClosed = platform::Console::guardStandardStreams();
+    // Qt's own event loop rather than GLib's, as talvex-send: nothing here needs GLib. The
+    // environment may still say otherwise.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("talvex-receive"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TALVEX_VERSION));
@@ -48,6 +54,11 @@ int main(int argc, char* argv[]) {
         return ReceiveCommand::BadUsage;
     case ReceiveOptions::Action::Run:
         break;
+    }
+
+    if (outputClosed && options.echo) {
+        print(stderr, QStringLiteral("talvex-receive: --echo: standard output is closed\n"));
+        return ReceiveCommand::BadUsage;
     }
 
     ReceiveCommand command(options);
