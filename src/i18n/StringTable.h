@@ -81,6 +81,7 @@ enum class Message {
     ReceiverListenFailed, // "%1" the address, "%2" the reason
     ReceiverOtherPort,
     ReceiverListenButton,
+
     SourceUnreadable, // "%1" the source's path, "%2" one of the reasons below
     NoSourceChosen,
     SourceFileMissing,
