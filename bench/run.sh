@@ -13,6 +13,11 @@
 #   send-rate send-pacing              talvex-send as a child process: rate at --delay 0 beside a
 #                                      bare sendto loop, and
 #                                      its pacing beside the reference sender
+#   replay                             talvex-send --pace recorded --speed 60 on the web access
+#                                      sample (31 s), beside a reference on the same schedule
+#   receive-udp receive-tcp            talvex-receive as a child process: its rate beside the rate
+#                                      sent (talvex-send -d 0 over UDP; a plain writer of framed
+#                                      bytes over TCP), with what was lost
 #   transport-tcp transport-tls        talvex-send over TCP and TLS at --delay 0 to a counting
 #   transport-relp transport-cpu       receiver (beside a bare C writer, 64 KiB a write), over RELP
 #                                      to a librelp receiver (beside a bare librelp client), and
@@ -41,6 +46,15 @@ send_bench=""
 if cmake --build "$build" -j"$jobs" --target talvex_bench_send >/dev/null 2>&1; then
   send_bench="$build/bench/talvex_bench_send"
 fi
+receive_bench=""
+if cmake --build "$build" -j"$jobs" --target talvex_bench_receive >/dev/null 2>&1; then
+  receive_bench="$build/bench/talvex_bench_receive"
+fi
+
+replay_bench=""
+if cmake --build "$build" -j"$jobs" --target talvex_bench_replay >/dev/null 2>&1; then
+  replay_bench="$build/bench/talvex_bench_replay"
+fi
 
 # The transports' benchmark needs librelp and talvex-send.
 transport_bench=""
@@ -58,11 +72,11 @@ fi
 
 selected=("$@")
 [ ${#selected[@]} -eq 0 ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing
-                                         send-rate send-pacing transport-tcp transport-tls transport-relp
-                                         transport-cpu)
+                                         send-rate send-pacing replay receive-udp receive-tcp transport-tcp
+                                         transport-tls transport-relp transport-cpu)
 [ "${selected[*]}" = all ] && selected=(pacing waitcost rate scale window-rate window-memory line-cost spacing-long
-                                        copy-wait copies send-rate send-pacing send-true-rate
-                                        transport-tcp transport-tls transport-relp transport-cpu)
+                                        copy-wait copies send-rate send-pacing send-true-rate replay receive-udp
+                                        receive-tcp transport-tcp transport-tls transport-relp transport-cpu)
 
 work=$(mktemp -d)
 export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='qt.qpa.*=false'
@@ -123,6 +137,20 @@ for what in "${selected[@]}"; do
         echo "ROW|$what|talvex-send|not built|-|not run" >>"$rows"
       else
         (cd "$work" && "$send_bench" "${what#send-}") | grep '^ROW|' >>"$rows" || true
+      fi
+      ;;
+    replay)
+      if [ -z "$replay_bench" ]; then
+        echo "ROW|replay|talvex-send|not built|-|not run" >>"$rows"
+      else
+        (cd "$work" && "$replay_bench") | grep '^ROW|' >>"$rows" || true
+      fi
+      ;;
+    receive-*)
+      if [ -z "$receive_bench" ]; then
+        echo "ROW|$what|talvex-receive|not built|-|not run" >>"$rows"
+      else
+        (cd "$work" && "$receive_bench" "${what#receive-}") | grep '^ROW|' >>"$rows" || true
       fi
       ;;
     transport-*)

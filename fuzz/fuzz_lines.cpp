@@ -81,22 +81,17 @@ std::vector<QByteArray> referenceLines(const QByteArray& content, LineEnds ends)
     return lines;
 }
 
-void checkFile(const QByteArray& content, bool withIndex, LineEnds ends) {
-    const QString path = sourcePath();
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size()) {
-            std::fprintf(stderr, "fuzz_lines: cannot write %s\n", qPrintable(path));
-            std::exit(2);
-        }
-    }
-    const std::vector<QByteArray> expected = referenceLines(content, ends);
-    const qint64 expectedCount = static_cast<qint64>(expected.size());
-
+void checkReader(const QByteArray& content, const std::vector<QByteArray>& expected, const QString& path,
+                 LineEnds ends, bool asStream) {
     SourceReader reader;
     reader.setLineEnds(ends);
-    if (reader.open(path).isError())
+    QFile file(path);
+    if (asStream) {
+        if (!file.open(QIODevice::ReadOnly) || reader.openStream(file.handle(), path).isError())
+            fail("SourceReader::openStream failed", content);
+    } else if (reader.open(path).isError()) {
         fail("SourceReader::open failed", content);
+    }
     std::size_t n = 0;
     for (;;) {
         bool atEnd = true;
@@ -122,7 +117,23 @@ void checkFile(const QByteArray& content, bool withIndex, LineEnds ends) {
     bool atEnd = false;
     if (reader.readLine(&after).isError() || !after.isEmpty() || reader.checkEnd(&atEnd).isError() || !atEnd)
         fail("SourceReader past the end is not an empty line at the end", content);
+}
 
+void checkFile(const QByteArray& content, bool withIndex, LineEnds ends) {
+    const QString path = sourcePath();
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size()) {
+            std::fprintf(stderr, "fuzz_lines: cannot write %s\n", qPrintable(path));
+            std::exit(2);
+        }
+    }
+    const std::vector<QByteArray> expected = referenceLines(content, ends);
+    const qint64 expectedCount = static_cast<qint64>(expected.size());
+
+    // The file read as a file, and read as a stream would be (whole lines held until they end).
+    for (const bool asStream : {false, true})
+        checkReader(content, expected, path, ends, asStream);
     if (!withIndex)
         return;
     LineIndex index;

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "receiverwindow/ReceiverWindow.h"
+#include "window/Artwork.h"
 #include "window/TalvexFRM.h"
 
 #include "desktop/InstalledData.h"
@@ -14,9 +16,9 @@
 namespace {
 // A logout, `kill` or Ctrl+C closes the window the normal way, so the output file is closed,
 // the window position saved and the slot released, as with the Quit button.
-void closeOnTerminationSignals(TalvexFRM& window) {
+void closeOnTerminationSignals(QWidget& window) {
     auto* watcher = new platform::TerminationSignals(&window);
-    QObject::connect(watcher, &platform::TerminationSignals::received, &window, &TalvexFRM::close);
+    QObject::connect(watcher, &platform::TerminationSignals::received, &window, &QWidget::close);
     watcher->watch(platform::TerminationSignals::Terminate | platform::TerminationSignals::Interrupt |
                    platform::TerminationSignals::HangUp);
 }
@@ -30,9 +32,18 @@ int usageError(const QString& message) {
     return UsageError;
 }
 
+// The companion receiver's window, when the command line asks for it, instead of Talvex's own.
+struct ReceiverRequest {
+    bool wanted = false;
+    ListenAddress address;
+};
+
+// Where the companion receiver listens unless told: a port anyone may use, on this machine only.
+const QString DefaultReceiverListen = QStringLiteral("udp://127.0.0.1:5514");
+
 // Enters the working folder that the command line asks for; without options it is the current
 // directory, as always. Returns 0, or the exit status when Talvex cannot start.
-int enterWorkingFolder(const QCoreApplication& app) {
+int enterWorkingFolder(const QCoreApplication& app, ReceiverRequest* receiver) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Plays the lines of a sample log file as syslog datagrams, or into a file, at a fixed pace.\n"
@@ -46,8 +57,18 @@ int enterWorkingFolder(const QCoreApplication& app) {
         QStringLiteral("user-folder"),
         QStringLiteral("Work in the folder Talvex of your documents folder, created with the sample sources "
                        "on first use."));
+    const QCommandLineOption receiverWindow(
+        QStringLiteral("receiver"),
+        QStringLiteral("Open the companion receiver's window instead: it shows the messages that arrive."));
+    const QCommandLineOption listen(QStringLiteral("listen"),
+                                    QStringLiteral("With --receiver: listen on URL, udp://HOST:PORT or "
+                                                   "tcp://HOST:PORT (default %1).")
+                                        .arg(DefaultReceiverListen),
+                                    QStringLiteral("URL"));
     parser.addOption(folder);
     parser.addOption(userFolder);
+    parser.addOption(receiverWindow);
+    parser.addOption(listen);
 
     if (!parser.parse(app.arguments()))
         return usageError(parser.errorText());
@@ -63,6 +84,14 @@ int enterWorkingFolder(const QCoreApplication& app) {
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
     if (parser.isSet(folder) && parser.isSet(userFolder))
         return usageError(QStringLiteral("--folder and --user-folder cannot be used together"));
+    if (parser.isSet(listen) && !parser.isSet(receiverWindow))
+        return usageError(QStringLiteral("--listen goes with --receiver"));
+    receiver->wanted = parser.isSet(receiverWindow);
+    QString listenError;
+    if (receiver->wanted &&
+        !ListenAddress::parse(parser.isSet(listen) ? parser.value(listen) : DefaultReceiverListen,
+                              &receiver->address, &listenError))
+        return usageError(QStringLiteral("--listen: ") + listenError);
 
     QString dir;
     QString error;
@@ -84,8 +113,18 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Talvex"));
     QApplication::setApplicationVersion(QStringLiteral("1.2"));
     QApplication::setDesktopFileName(QStringLiteral("talvex"));
-    if (const int status = enterWorkingFolder(app))
+    ReceiverRequest receiver;
+    if (const int status = enterWorkingFolder(app, &receiver))
         return status;
+    if (receiver.wanted) {
+        QApplication::setDesktopFileName(QStringLiteral("talvex-receiver"));
+        ReceiverWindow window;
+        window.setWindowIcon(Artwork::windowIcon());
+        closeOnTerminationSignals(window);
+        window.show();
+        window.listen(receiver.address); // a failure is shown in the window, with another port offered
+        return QApplication::exec();
+    }
 
     TalvexFRM window;
     closeOnTerminationSignals(window);

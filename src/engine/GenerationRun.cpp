@@ -372,8 +372,11 @@ bool GenerationRun::Private::produce() {
     // counted and shown all the same, before the error.
     const RunError error = outputTo == Output::File ? output.write(currentLine) : network->write(currentLine);
     producedAtNs = clock.nsecsElapsed();
-    host->showProducedLine(text(Str::Lines) + QStringLiteral(": ") + QString::number(lineCounter),
-                           currentLine);
+    if (host->showsLineCount())
+        host->showProducedLine(text(Str::Lines) + QStringLiteral(": ") + QString::number(lineCounter),
+                               currentLine);
+    else
+        host->echoLine(currentLine);
     if (!running)
         return false;
     if (error.isError()) {

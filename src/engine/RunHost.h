@@ -30,6 +30,9 @@ public:
     virtual void echoLine(const QByteArray& line) = 0;
     // LBL_LineCount's caption, e.g. "Lignes: 12".
     virtual void setLineCountCaption(const QString& caption) = 0;
+    // Whether the host shows the count of lines; one that does not is only handed each line to echo,
+    // and the run spares itself the caption of every line.
+    virtual bool showsLineCount() const { return true; }
     // A produced line and the count that goes with it. A window that paints them should do so
     // together, in one paint.
     virtual void showProducedLine(const QString& countCaption, const QByteArray& line) {

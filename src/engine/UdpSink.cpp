@@ -139,21 +139,26 @@ RunError UdpSink::write(const QByteArray& line) {
         return unusable;
     if (line.size() > maxPayload())
         return tooLong(line);
-    m_pending.push_back(line);
-    if (m_pending.size() >= BatchSize)
+    m_pendingBytes.append(line);
+    m_pendingEnds.push_back(m_pendingBytes.size());
+    if (m_pendingEnds.size() >= BatchSize)
         return flush();
     return RunError::none();
 }
 
 RunError UdpSink::flush() {
-    if (m_pending.empty())
+    if (m_pendingEnds.empty())
         return RunError::none();
-    size_t done = m_pending.size() > 1 ? sendBatch() : 0;
+    size_t done = m_pendingEnds.size() > 1 ? sendBatch() : 0;
     RunError error;
     // What the batch did not take goes one by one, with the single send's handling of errors.
-    for (; done < m_pending.size() && !error.isError(); ++done)
-        error = send(m_pending[done]);
-    m_pending.clear();
+    for (; done < m_pendingEnds.size() && !error.isError(); ++done) {
+        const qsizetype start = done == 0 ? 0 : m_pendingEnds[done - 1];
+        error =
+            send(QByteArray::fromRawData(m_pendingBytes.constData() + start, m_pendingEnds[done] - start));
+    }
+    m_pendingBytes.resize(0);
+    m_pendingEnds.clear();
     return error;
 }
 
@@ -179,10 +184,11 @@ size_t UdpSink::sendBatch() {
     }
     mmsghdr messages[BatchSize];
     iovec parts[BatchSize];
-    const size_t count = std::min<size_t>(m_pending.size(), BatchSize);
+    const size_t count = std::min<size_t>(m_pendingEnds.size(), BatchSize);
     for (size_t i = 0; i < count; ++i) {
-        parts[i].iov_base = const_cast<char*>(m_pending[i].constData());
-        parts[i].iov_len = static_cast<size_t>(m_pending[i].size());
+        const qsizetype start = i == 0 ? 0 : m_pendingEnds[i - 1];
+        parts[i].iov_base = m_pendingBytes.data() + start;
+        parts[i].iov_len = static_cast<size_t>(m_pendingEnds[i] - start);
         messages[i] = mmsghdr{};
         messages[i].msg_hdr.msg_name = &to;
         messages[i].msg_hdr.msg_namelen = toLength;

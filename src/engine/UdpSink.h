@@ -65,7 +65,9 @@ private:
 
     QUdpSocket* m_socket = nullptr;
     bool m_batching = false;
-    std::vector<QByteArray> m_pending;
+    // The kept lines, one after another in one buffer, and where each ends: no allocation per line.
+    QByteArray m_pendingBytes;
+    std::vector<qsizetype> m_pendingEnds;
     QString m_host;
     QHostAddress m_address;
     qint32 m_port = 0;

@@ -109,6 +109,49 @@ constexpr MessageTexts Messages[] = {
     // CompanionFailed
     {"Le programme Quenby.exe est introuvable ou ne peut pas être lancé.",
      "The program Quenby.exe cannot be found or started."},
+    // CompanionWindowFailed
+    {"Le récepteur compagnon de Talvex (talvex --receiver) ne peut pas être lancé.",
+     "Talvex's companion receiver (talvex --receiver) cannot be started."},
+    // ReceiverTitle
+    {"Récepteur Talvex", "Talvex Receiver"},
+    // ReceiverListening
+    {"En écoute sur %1", "Listening on %1"},
+    // ReceiverNotListening
+    {"Aucune écoute", "Not listening"},
+    // ReceiverCount
+    {"Messages reçus : %1", "Messages received: %1"},
+    // ReceiverRate
+    {"%1 messages par seconde", "%1 messages per second"},
+    // ReceiverPause
+    {"&Pause de la vue", "&Pause the view"},
+    // ReceiverResume
+    {"&Reprendre la vue", "&Resume the view"},
+    // ReceiverClear
+    {"&Effacer", "&Clear"},
+    // ReceiverSave
+    {"&Enregistrer...", "&Save..."},
+    // ReceiverSaveTitle
+    {"Enregistrer les derniers messages", "Save the last messages"},
+    // ReceiverSaveFailed
+    {"Le fichier « %1 » ne peut pas être écrit : %2", "The file \"%1\" cannot be written: %2"},
+    // ReceiverPaused
+    {"Vue en pause : la réception continue.", "View paused: reception goes on."},
+    // ReceiverPrivileged
+    {"Le port %1 demande des privilèges : les ports inférieurs à 1024 sont réservés à l'administrateur. "
+     "Choisissez un port de 1024 ou plus, ici et comme port de destination de l'émetteur.",
+     "Port %1 needs privileges: ports below 1024 are kept for the administrator. Choose a port of 1024 or "
+     "more, here and as the sender's destination port."},
+    // ReceiverInUse
+    {"Le port %1 est déjà utilisé par un autre programme. Choisissez un autre port, ici et comme port de "
+     "destination de l'émetteur.",
+     "Port %1 is already used by another program. Choose another port, here and as the sender's destination "
+     "port."},
+    // ReceiverListenFailed
+    {"Impossible d'écouter sur %1 : %2", "Cannot listen on %1: %2"},
+    // ReceiverOtherPort
+    {"Autre port :", "Other port:"},
+    // ReceiverListenButton
+    {"É&couter", "&Listen"},
     // SourceUnreadable
     {"Impossible de lire la source « %1 ».\n%2", "The source \"%1\" cannot be read.\n%2"},
     // NoSourceChosen

@@ -62,7 +62,27 @@ enum class Message {
     SettingsBusy,        // another copy holds Talvex.ini's slot lock too long
     FolderUnusable,      // a lock or record file of the folder is not a regular file
     CompanionFailed,     // Quenby.exe cannot be started
-    SourceUnreadable,    // "%1" the source's path, "%2" one of the reasons below
+    // The companion receiver: the button's fallback, and its window's captions and messages.
+    CompanionWindowFailed, // talvex --receiver cannot be started
+    ReceiverTitle,
+    ReceiverListening, // "%1" the addresses
+    ReceiverNotListening,
+    ReceiverCount, // "%1" the number of messages
+    ReceiverRate,  // "%1" messages per second
+    ReceiverPause,
+    ReceiverResume,
+    ReceiverClear,
+    ReceiverSave,
+    ReceiverSaveTitle,
+    ReceiverSaveFailed, // "%1" the file, "%2" the reason
+    ReceiverPaused,
+    ReceiverPrivileged,   // "%1" the port
+    ReceiverInUse,        // "%1" the port
+    ReceiverListenFailed, // "%1" the address, "%2" the reason
+    ReceiverOtherPort,
+    ReceiverListenButton,
+
+    SourceUnreadable, // "%1" the source's path, "%2" one of the reasons below
     NoSourceChosen,
     SourceFileMissing,
     SourceFolderMissing,

@@ -22,6 +22,7 @@ public:
     void clearEcho() override {}
     void echoLine(const QByteArray& line) override;
     void setLineCountCaption(const QString&) override {}
+    bool showsLineCount() const override { return false; }
     void showError(const QString& errorCaption, const QString& titleCaption) override;
     bool askYesNo(const QString&, const QString&) override { return m_append; }
     void showInformation(const QString&, const QString&) override { m_completed = true; }

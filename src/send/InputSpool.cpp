@@ -63,8 +63,10 @@ bool InputSpool::start(int fd) {
 }
 
 void InputSpool::cancel() {
-    if (m_notifier)
-        m_notifier->setEnabled(false);
+    if (!m_notifier || !m_notifier->isEnabled())
+        return;
+    m_error = QStringLiteral("interrupted while reading standard input");
+    finish(false);
 }
 
 void InputSpool::readSome() {

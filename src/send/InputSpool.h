@@ -21,6 +21,7 @@ public:
     // Starts copying `fd` (made non-blocking); finished() follows. False with error() set when
     // no file could be made.
     bool start(int fd);
+    // Stops copying: finished(false) follows at once.
     void cancel();
 
     qint64 bytes() const { return m_bytes; }

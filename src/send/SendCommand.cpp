@@ -6,6 +6,8 @@
 #include "engine/RandomFraction.h"
 #include "engine/SourceReader.h"
 #include "platform/Console.h"
+#include "replay/RecordedPacing.h"
+#include "replay/Retimer.h"
 #include "send/InputSpool.h"
 #include "transport/RelpOutput.h"
 #include "transport/TcpOutput.h"
@@ -67,7 +69,8 @@ const char* endingText(int ending) {
 SendCommand::SendCommand(const SendOptions& options, QObject* parent)
     : QObject(parent), m_options(options),
       m_host(std::make_unique<ConsoleHost>(options.append, options.echo,
-                                           options.delay > 0 || (options.rate > 0 && options.rate <= 100))),
+                                           options.delay > 0 || (options.rate > 0 && options.rate <= 100) ||
+                                               options.recordedPace)),
       m_ratePacing(options.rate > 0 ? options.rate : 1) {
     m_progress = !options.quiet && platform::Console::standardErrorIsTerminal();
     m_progressTimer.setInterval(ProgressIntervalMs);
@@ -285,6 +288,17 @@ SendCommand::Status SendCommand::run() {
     m_run->setLineEnds(m_options.lineEnds);
     if (m_options.rate > 0)
         m_run->setPacing(&m_ratePacing);
+    if (m_options.recordedPace) {
+        const qint64 maxGapNs = m_options.maxGapSeconds < 0
+                                    ? RecordedPacing::NoGapLimit
+                                    : qint64(std::llround(m_options.maxGapSeconds * 1e9));
+        m_recordedPacing = std::make_unique<RecordedPacing>(m_options.speed, maxGapNs);
+        m_run->setPacing(m_recordedPacing.get());
+    }
+    if (m_options.retime) {
+        m_retimer = std::make_unique<Retimer>();
+        m_run->setRewriter(m_retimer.get());
+    }
     connect(m_run.get(), &GenerationRun::lineProduced, this, &SendCommand::lineProduced);
     connect(m_run.get(), &GenerationRun::failed, this, &SendCommand::runFailed);
 
@@ -354,9 +368,18 @@ SendCommand::Status SendCommand::finish(Ending ending) {
 
 void SendCommand::printSummary(Status status) {
     const double seconds = m_clock.isValid() ? double(m_clock.nsecsElapsed()) / 1e9 : 0;
+    // Lines that never reached the retimer (none were produced) count as neither.
+    const qint64 retimed = m_retimer ? m_retimer->retimed() : 0;
+    const qint64 notRetimed = m_retimer ? m_retimer->unchanged() : 0;
     if (!m_options.jsonSummary) {
-        printError(progressText() + QStringLiteral(", ") + QLatin1String(endingText(int(m_ending))) +
-                   deliveryText());
+        const QString retimeText = m_options.retime ? QStringLiteral(", %1 retimed, %2 left as %3")
+                                                          .arg(retimed)
+                                                          .arg(notRetimed)
+                                                          .arg(notRetimed == 1 ? QStringLiteral("it was")
+                                                                               : QStringLiteral("they were"))
+                                                    : QString();
+        printError(progressText() + retimeText + QStringLiteral(", ") +
+                   QLatin1String(endingText(int(m_ending))) + deliveryText());
         return;
     }
     QJsonObject summary{
@@ -369,6 +392,10 @@ void SendCommand::printSummary(Status status) {
         {QStringLiteral("error"), m_failure},
         {QStringLiteral("exit_status"), int(status)},
     };
+    if (m_options.retime) {
+        summary.insert(QStringLiteral("retimed"), retimed);
+        summary.insert(QStringLiteral("not_retimed"), notRetimed);
+    }
     summary.insert(QStringLiteral("transport"),
                    m_options.toFile() ? QStringLiteral("file")
                                       : Destination::schemeName(m_options.destination.transport));
@@ -436,7 +463,6 @@ void SendCommand::interrupt() {
     if (m_spool && m_ending == Ending::None) {
         m_ending = Ending::Interrupted;
         m_spool->cancel();
-        emit m_spool->finished(false);
         return;
     }
     stopWith(Ending::Interrupted);
@@ -446,6 +472,9 @@ void SendCommand::stopWith(Ending ending) {
     if (!m_run || !m_run->isRunning())
         return;
     m_ending = ending;
+    // Lines kept for a batch are produced lines: they go out now, and a refusal is the run's failure.
+    if (const RunError error = m_udp.flush(); error.isError())
+        m_host->showError(errorText(error), QString());
     m_run->stop(); // closes the output file with every line produced in it
 }
 

@@ -19,6 +19,8 @@ class LineOutput;
 class RelpOutput;
 class StreamOutput;
 struct RunError;
+class RecordedPacing;
+class Retimer;
 
 // One talvex-send run: gets the source and the destination ready, plays the engine's run with a
 // console host, ends it at the count, the duration or an interruption, keeps the progress line
@@ -86,6 +88,8 @@ private:
     WaitLimits m_limits;
     int m_runErrorNumber = 0;
     RatePacing m_ratePacing;
+    std::unique_ptr<RecordedPacing> m_recordedPacing;
+    std::unique_ptr<Retimer> m_retimer;
     std::unique_ptr<GenerationRun> m_run;
     QElapsedTimer m_clock;
     QTimer m_progressTimer;

@@ -3,6 +3,7 @@
 
 #include "engine/GenerationRun.h"
 #include "engine/RandomFraction.h"
+#include "replay/RecordedPacing.h"
 #include "settings/InstanceSlots.h"
 #include "settings/Settings.h"
 #include "settings/SlotRules.h"
@@ -15,6 +16,9 @@
 #include <cmath>
 
 namespace {
+
+// A cap of about three centuries still fits the schedule's nanoseconds.
+constexpr double MaxGapLimitSeconds = 1e10;
 
 // A number of seconds: digits with an optional fraction, finite, not negative.
 bool parseSeconds(const QString& text, double* seconds) {
@@ -57,7 +61,8 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
     parser.setApplicationDescription(QStringLiteral(
         "Sends the lines of a text file of log lines, each unchanged, to a syslog receiver over UDP,\n"
         "TCP, TLS or RELP (or into a file), one after another or at random, with a fixed delay\n"
-        "before each or at a set rate: the run of the Talvex window, from the command line."));
+        "before each or at a set rate: the run of the Talvex window, from the command line. It can\n"
+        "also replay a log at its own recorded pace, each line stamped with the time it is sent."));
     parser.addPositionalArgument(
         QStringLiteral("SOURCE"),
         QStringLiteral("A text file of log lines; \"-\", a pipe or a FIFO is read as "
@@ -121,6 +126,27 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
                                                  "decimal or 0x hexadecimal; the window's is %1).")
                                       .arg(RandomFraction::DefaultSeed),
                                   QStringLiteral("N"));
+    const QCommandLineOption pace(
+        QStringLiteral("pace"),
+        QStringLiteral("\"recorded\": keep the source's own rhythm, the wait before each line being the gap "
+                       "between its timestamp and the one before (an absolute schedule, in file order). "
+                       "Not with -d, --rate or -r."),
+        QStringLiteral("recorded"));
+    const QCommandLineOption speed(QStringLiteral("speed"),
+                                   QStringLiteral("With --pace recorded: divide every gap by X (2 = twice as "
+                                                  "fast, 0.5 = half speed; %1 to %2, default 1).")
+                                       .arg(RecordedPacing::MinimumSpeed)
+                                       .arg(RecordedPacing::MaximumSpeed, 0, 'f', 0),
+                                   QStringLiteral("X"));
+    const QCommandLineOption maxGap(
+        QStringLiteral("max-gap"),
+        QStringLiteral("With --pace recorded: wait at most SECONDS for a line, "
+                       "after --speed (a night of silence need not take a night)."),
+        QStringLiteral("SECONDS"));
+    const QCommandLineOption retime(
+        QStringLiteral("retime"),
+        QStringLiteral("Replace the timestamp at the head of each line (RFC 3164, RFC 5424, ISO 8601) with "
+                       "the time it is sent, in the same form; every other byte stays."));
     const QCommandLineOption loop({QStringLiteral("l"), QStringLiteral("loop")},
                                   QStringLiteral("Start again at the end of the source."));
     const QCommandLineOption count({QStringLiteral("n"), QStringLiteral("count")},
@@ -147,11 +173,12 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
         QStringLiteral("The summary on standard error as a line of text (the default) or as one JSON "
                        "object."),
         QStringLiteral("text|json"));
-    const QList<QCommandLineOption> valued{to,   output,  delay,   rate, seed, count, duration,   lineEnds,
-                                           slot, summary, framing, ca,   cert, key,   serverName, retry};
-    parser.addOptions({to,       framing,  ca,    cert,  key,    serverName, insecure, retry,
-                       output,   append,   delay, rate,  random, seed,       loop,     count,
-                       duration, lineEnds, slot,  quiet, echo,   summary});
+    const QList<QCommandLineOption> valued{to,     output, delay,    rate,       seed, pace,    speed,
+                                           maxGap, count,  duration, lineEnds,   slot, summary, framing,
+                                           ca,     cert,   key,      serverName, retry};
+    parser.addOptions({to,     framing, ca,       cert,     key,  serverName, insecure, retry,  output,
+                       append, delay,   rate,     random,   seed, pace,       speed,    maxGap, retime,
+                       loop,   count,   duration, lineEnds, slot, quiet,      echo,     summary});
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays this help and the exit statuses."));
     parser.addOption(help);
@@ -299,6 +326,43 @@ SendOptions::Action SendOptions::parse(const QStringList& arguments, SendOptions
                 QStringLiteral("--seed takes a whole number from 0 to 18446744073709551615 (got \"%1\")")
                     .arg(parser.value(seed)));
     }
+    if (parser.isSet(pace)) {
+        if (parser.value(pace) != QLatin1String("recorded"))
+            return fail(QStringLiteral("--pace takes \"recorded\" (got \"%1\"); without it, -d or --rate "
+                                       "sets the pace")
+                            .arg(parser.value(pace)));
+        if (parser.isSet(delay) || parser.isSet(rate))
+            return fail(
+                QStringLiteral("--pace recorded excludes --%1: the log's own gaps, or a pace of your own")
+                    .arg(parser.isSet(delay) ? QStringLiteral("delay") : QStringLiteral("rate")));
+        if (o.random)
+            return fail(
+                parser.isSet(random)
+                    ? QStringLiteral("--pace recorded plays the lines in file order: not with --random")
+                    : QStringLiteral("--pace recorded plays the lines in file order, and slot %1 draws "
+                                     "them at random")
+                          .arg(o.slot));
+        o.recordedPace = true;
+        o.delay = 0;
+    }
+    if (parser.isSet(speed)) {
+        if (!o.recordedPace)
+            return fail(QStringLiteral("--speed divides the recorded gaps: it needs --pace recorded"));
+        if (!parseSeconds(parser.value(speed), &o.speed) || o.speed < RecordedPacing::MinimumSpeed ||
+            o.speed > RecordedPacing::MaximumSpeed)
+            return fail(QStringLiteral("--speed takes a number from %1 to %2 (got \"%3\")")
+                            .arg(RecordedPacing::MinimumSpeed)
+                            .arg(RecordedPacing::MaximumSpeed, 0, 'f', 0)
+                            .arg(parser.value(speed)));
+    }
+    if (parser.isSet(maxGap)) {
+        if (!o.recordedPace)
+            return fail(QStringLiteral("--max-gap caps the recorded gaps: it needs --pace recorded"));
+        if (!parseSeconds(parser.value(maxGap), &o.maxGapSeconds) || o.maxGapSeconds > MaxGapLimitSeconds)
+            return fail(QStringLiteral("--max-gap takes a number of seconds, 0 or more (got \"%1\")")
+                            .arg(parser.value(maxGap)));
+    }
+    o.retime = parser.isSet(retime);
     if (parser.isSet(loop))
         o.loop = true;
     if (parser.isSet(count)) {

@@ -24,7 +24,11 @@ struct SendOptions {
     double delay = 1;  // seconds before each line; 0 for none
     double rate = 0;   // lines per second on an absolute schedule; 0 for the delay instead
     bool random = false;
-    quint64 seed = 0; // the window's sequence unless --seed
+    quint64 seed = 0;          // the window's sequence unless --seed
+    bool recordedPace = false; // --pace recorded: the gaps between the lines' timestamps
+    double speed = 1;          // those gaps divided by this
+    double maxGapSeconds = -1; // and capped at this after the division; negative for no cap
+    bool retime = false;       // each line's head timestamp replaced by the time it is sent
     bool loop = false;
     qint64 count = 0;    // stop after this many lines; 0 for no limit
     double duration = 0; // stop after this many seconds; 0 for no limit

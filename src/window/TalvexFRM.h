@@ -3,6 +3,7 @@
 
 #include "engine/RunHost.h"
 #include "settings/InstanceSlots.h"
+#include "window/CompanionStart.h"
 
 #include <QStringList>
 #include <QTimer>
@@ -252,4 +253,7 @@ private:
 
     // The output pane and the line count, as the run and the preview write them.
     EchoPane* m_echo = nullptr;
+
+    // How the Quenby button starts a program; a test puts its own here.
+    CompanionStart::Starter m_startProgram = &CompanionStart::startDetached;
 };

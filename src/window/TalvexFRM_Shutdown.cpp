@@ -8,13 +8,17 @@
 #include "settings/NumberText.h"
 #include "settings/SettingKeys.h"
 #include "settings/Settings.h"
+#include "settings/SlotRules.h"
+#include "window/CompanionStart.h"
 #include "window/MessageBox.h"
 #include "window/Twips.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
+
+#include <cmath>
 
 void TalvexFRM::CMD_Quitter_Click() {
     m_run->requestQuit();
@@ -58,11 +62,18 @@ void TalvexFRM::TalvexFRM_Terminate() {
 }
 
 void TalvexFRM::CMD_Quenby_Click() {
-    // By its bare name, so the program search path decides where it is found; one more
-    // instance per click, nothing waits for it.
-    if (!QProcess::startDetached(QStringLiteral("Quenby.exe"), {}))
+    // One more instance per click, nothing waits for it. Without Quenby.exe on the program
+    // search path, Talvex's own companion receiver listens where the slot sends.
+    const double port = TextToNumber(TXT_Port1->text());
+    const CompanionStart::Choice choice = CompanionStart::choose(
+        TXT_HoteIP1->text(),
+        SlotRules::PortRange.accepts(port) ? int(std::nearbyint(port)) : SlotRules::DefaultPort);
+    if (!m_startProgram(choice.program, choice.arguments))
         MessageBox::show(this, MessageBox::Icon::Information, QStringLiteral("Quenby"),
-                         StringTable::message(StringTable::Message::CompanionFailed, m_languageOffset),
+                         StringTable::message(choice.receiverWindow
+                                                  ? StringTable::Message::CompanionWindowFailed
+                                                  : StringTable::Message::CompanionFailed,
+                                              m_languageOffset),
                          MessageBox::Buttons::Ok);
 }
 

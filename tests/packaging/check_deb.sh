@@ -14,10 +14,13 @@ echo "package: $(basename "$deb")"
 fail=0
 contents=$(dpkg-deb -c "$deb" | sed -E 's/^([^ ]+ +){5}//')
 for f in ./usr/bin/talvex ./usr/bin/talvex-send ./usr/share/man/man1/talvex-send.1.gz \
-         ./usr/share/applications/talvex.desktop \
+         ./usr/bin/talvex-receive ./usr/share/man/man1/talvex-receive.1.gz \
+         ./usr/share/applications/talvex.desktop ./usr/share/applications/talvex-receiver.desktop \
          ./usr/share/icons/hicolor/64x64/apps/talvex.png \
          ./usr/share/icons/hicolor/scalable/apps/talvex.svg \
          "./usr/share/talvex/examples/Logs Source/web.txt" \
+         "./usr/share/talvex/examples/Logs Source/auth.txt" \
+         "./usr/share/talvex/examples/Logs Source/access.txt" \
          ./usr/share/talvex/manual/talvex.en.html ./usr/share/talvex/manual/talvex.fr.html \
          ./usr/share/man/man1/talvex.1.gz ./usr/share/man/fr/man1/talvex.1.gz \
          ./usr/share/doc/talvex/copyright ./usr/share/doc/talvex/changelog.gz \
@@ -44,6 +47,10 @@ file "$out/root/usr/bin/talvex" | grep -q 'ELF 64-bit' || { echo "not an executa
 needed=$(objdump -p "$out/root/usr/bin/talvex-send" | awk '$1 == "NEEDED" { print $2 }')
 grep -q '^libQt6Network' <<<"$needed" || { echo "talvex-send: not linked to Qt Network"; fail=1; }
 if grep -Eq '^libQt6(Gui|Widgets)' <<<"$needed"; then echo "talvex-send links Qt Gui or Widgets"; fail=1; fi
+needed=$(objdump -p "$out/root/usr/bin/talvex-receive" | awk '$1 == "NEEDED" { print $2 }')
+if grep -Eq '^libQt6(Gui|Widgets)' <<<"$needed"; then echo "talvex-receive links Qt Gui or Widgets"; fail=1; fi
+grep -qx 'Exec=talvex --user-folder --receiver' "$out/root/usr/share/applications/talvex-receiver.desktop" ||
+  { echo "receiver desktop entry: wrong Exec"; fail=1; }
 
 # cmake --install puts exactly the package's files in place (same paths, nothing more or less).
 cmake --install . --prefix "$out/inst/usr" >"$out/install.log" 2>&1 || { cat "$out/install.log"; exit 1; }

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EngineTestKit.h"
+#include "LocalZone.h"
 #include "OddBytesSource.h"
 #include "UdpReceiver.h"
 #include "engine/RandomFraction.h"
 
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QTimeZone>
 #include <QtTest>
 
 #include <csignal>
@@ -52,6 +56,7 @@ private slots:
     void progressOnATerminal();
     void inAShell_data();
     void inAShell();
+    void replayStampedAtTheRecordedPace();
 
 private:
     Result send(const QStringList& args, const QByteArray& input = QByteArray(), int timeoutMs = 30000);
@@ -434,6 +439,24 @@ void TestSend::exitStatus_data() {
     QTest::newRow("bad seed") << QStringList{QStringLiteral("-r"), QStringLiteral("--seed"),
                                              QStringLiteral("-5"), abc}
                               << 2 << QByteArray("--seed takes");
+    // Replay: the recorded pace is a pace of its own, in file order.
+    const QString recorded = QStringLiteral("--pace=recorded");
+    QTest::newRow("--pace recorded with --delay")
+        << QStringList{recorded, fast, abc} << 2 << QByteArray("--pace recorded excludes --delay");
+    QTest::newRow("--pace recorded with --rate") << QStringList{recorded, QStringLiteral("--rate=5"), abc}
+                                                 << 2 << QByteArray("--pace recorded excludes --rate");
+    QTest::newRow("--pace recorded with --random")
+        << QStringList{QStringLiteral("-r"), recorded, abc} << 2 << QByteArray("not with --random");
+    QTest::newRow("unknown pace") << QStringList{QStringLiteral("--pace=fixed"), abc} << 2
+                                  << QByteArray("--pace takes \"recorded\" (got \"fixed\")");
+    QTest::newRow("--speed without --pace") << QStringList{QStringLiteral("--speed=2"), abc} << 2
+                                            << QByteArray("--speed divides the recorded gaps");
+    QTest::newRow("--speed 0") << QStringList{recorded, QStringLiteral("--speed=0"), abc} << 2
+                               << QByteArray("--speed takes a number from 0.001 to 1000000");
+    QTest::newRow("--max-gap without --pace") << QStringList{QStringLiteral("--max-gap=1"), abc} << 2
+                                              << QByteArray("--max-gap caps the recorded gaps");
+    QTest::newRow("negative --max-gap") << QStringList{recorded, QStringLiteral("--max-gap=-1"), abc} << 2
+                                        << QByteArray("--max-gap takes a number of seconds");
     QTest::newRow("two outputs") << QStringList{to, QStringLiteral("127.0.0.1:514"), QStringLiteral("-o"),
                                                 QStringLiteral("o.txt"), abc}
                                  << 2 << QByteArray("exclude each other");
@@ -548,10 +571,11 @@ void TestSend::helpAndVersion() {
     const Result help = send({QStringLiteral("--help")});
     QCOMPARE(help.status, 0);
     for (const char* option :
-         {"--to",    "--output",    "--append",      "--delay",    "--random", "--seed",    "--loop",
-          "--count", "--duration",  "--slot",        "--quiet",    "--echo",   "--help",    "--version",
-          "SOURCE",  "Exit status", "tcp://",        "tls://",     "relp://",  "--framing", "--ca",
-          "--cert",  "--key",       "--server-name", "--insecure", "--retry"})
+         {"--to",      "--output",  "--append",   "--delay",       "--random",   "--seed",
+          "--loop",    "--count",   "--duration", "--slot",        "--quiet",    "--echo",
+          "--help",    "--version", "SOURCE",     "Exit status",   "--pace",     "--speed",
+          "--max-gap", "--retime",  "tcp://",     "tls://",        "relp://",    "--framing",
+          "--ca",      "--cert",    "--key",      "--server-name", "--insecure", "--retry"})
         QVERIFY2(help.out.contains(option), option);
     const Result version = send({QStringLiteral("-v")});
     QCOMPARE(version.status, 0);
@@ -592,6 +616,61 @@ void TestSend::progressOnATerminal() {
                  shown.constData());
         QVERIFY2(shown.contains("\x1b[Ka\r\n") || shown.startsWith("a\r\n"), shown.constData());
     }
+}
+
+void TestSend::replayStampedAtTheRecordedPace() {
+    // The child reads and writes local times in UTC, whatever this machine's zone.
+    const LocalZone utc("UTC");
+    QVERIFY(writeFile(QStringLiteral("log.txt"), "<165>1 2026-12-07T08:00:00.000Z h app - - - first\r\n"
+                                                 "  continued, without a timestamp\r\n"
+                                                 "<38>Dec  7 09:00:00 h sshd[1]: an hour later\r\n"
+                                                 "2026-12-07 09:00:01,000 a second later\r\n"));
+    const QDateTime before = QDateTime::currentDateTimeUtc();
+    QElapsedTimer clock;
+    clock.start();
+    const Result r =
+        send({QStringLiteral("--pace=recorded"), QStringLiteral("--speed=2"), QStringLiteral("--max-gap=0.6"),
+              QStringLiteral("--retime"), QStringLiteral("--echo"), QStringLiteral("--summary=json"),
+              QStringLiteral("-o"), QStringLiteral("out.txt"), QStringLiteral("log.txt")});
+    const qint64 elapsed = clock.elapsed();
+    const QDateTime after = QDateTime::currentDateTimeUtc();
+    QCOMPARE(r.status, 0);
+    // The hour is capped at 0.6 s, the second halved: the last line is never sooner than 1.1 s.
+    QVERIFY2(elapsed >= 1100, QByteArray::number(elapsed).constData());
+
+    // The file and the echo show the lines as sent: only their timestamps changed, to a moment
+    // within the run, in their own forms.
+    const QByteArray written = readFile(QStringLiteral("out.txt"));
+    QCOMPARE(r.out, QByteArray(written).replace("\r\n", "\n"));
+    const QByteArrayList lines = written.split('\n');
+    QCOMPARE(lines.size(), 5);
+    auto within = [&](const QDateTime& t) { return t.isValid() && t >= before.addMSecs(-1) && t <= after; };
+    const QByteArray first = lines[0];
+    QVERIFY2(first.startsWith("<165>1 ") && first.endsWith("Z h app - - - first\r"), first.constData());
+    QVERIFY2(within(QDateTime::fromString(QString::fromLatin1(first.mid(7, 24)), Qt::ISODateWithMs)),
+             first.constData());
+    QCOMPARE(lines[1], QByteArray("  continued, without a timestamp\r"));
+    QStringList seconds; // the RFC 3164 times of the run's seconds
+    for (QDateTime t = before.addSecs(-1); t <= after; t = t.addSecs(1))
+        seconds << QStringLiteral("%1 %2 %3")
+                       .arg(QLocale::c().toString(t, QStringLiteral("MMM")))
+                       .arg(t.date().day(), 2)
+                       .arg(t.toString(QStringLiteral("HH:mm:ss")));
+    QVERIFY2(lines[2].startsWith("<38>") && lines[2].endsWith(" h sshd[1]: an hour later\r") &&
+                 seconds.contains(QString::fromLatin1(lines[2].mid(4, 15))),
+             lines[2].constData());
+    const QByteArray iso = lines[3];
+    QVERIFY2(iso.endsWith(" a second later\r"), iso.constData());
+    QDateTime local =
+        QDateTime::fromString(QString::fromLatin1(iso.left(23)), QStringLiteral("yyyy-MM-dd HH:mm:ss,zzz"));
+    local.setTimeZone(QTimeZone::utc());
+    QVERIFY2(within(local), iso.constData());
+
+    // The summary counts both kinds.
+    const QJsonObject summary = QJsonDocument::fromJson(r.err.trimmed().split('\n').constLast()).object();
+    QCOMPARE(summary.value(QStringLiteral("lines")).toInt(), 4);
+    QCOMPARE(summary.value(QStringLiteral("retimed")).toInt(), 3);
+    QCOMPARE(summary.value(QStringLiteral("not_retimed")).toInt(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestSend)

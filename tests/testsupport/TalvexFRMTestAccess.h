@@ -19,4 +19,8 @@ public:
     static void flushEcho(TalvexFRM& w) { w.flushEcho(); }
     // The echo pane's whole text once the waiting lines are shown: each line followed by "\n".
     static QString echoText(TalvexFRM& w) { return w.echoText(); }
+    // What the Quenby button uses to start a program.
+    static void setProgramStarter(TalvexFRM& w, CompanionStart::Starter starter) {
+        w.m_startProgram = std::move(starter);
+    }
 };

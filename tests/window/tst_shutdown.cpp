@@ -359,11 +359,18 @@ void TestShutdown::companionMissing() {
     window.show();
     initialise(window);
     MessageBox::clearShown();
+    // Without Quenby.exe the companion receiver is started instead; when even that fails, it is said.
+    QStringList started;
+    TalvexFRMTestAccess::setProgramStarter(window, [&started](const QString& program, const QStringList&) {
+        started << program;
+        return false;
+    });
     QTest::mouseClick(window.CMD_Quenby, Qt::LeftButton);
     qputenv("PATH", oldPath);
 
+    QCOMPARE(started, QStringList{QCoreApplication::applicationFilePath()});
     QCOMPARE(MessageBox::shown().size(), 1);
-    QVERIFY(MessageBox::shown().first().text.contains(QStringLiteral("Quenby.exe")));
+    QVERIFY(MessageBox::shown().first().text.contains(QStringLiteral("talvex --receiver")));
     QVERIFY(MessageBox::shown().first().icon == MessageBox::Icon::Information);
     // Talvex goes on: the window is still there and usable.
     QVERIFY(window.isVisible());
