@@ -30,14 +30,33 @@ constexpr qint64 MaxLineCounter = std::numeric_limits<qint32>::max();
 constexpr int BurstMaxLines = 1024;
 constexpr qint64 BurstSliceNs = 2 * 1000 * 1000;
 constexpr qint64 FallbackMarginNs = 300 * 1000;
+
+// Stands in for the window when a front end has none: it shows nothing and asks nothing, and the
+// run's signals say everything there is to know.
+class NoWindow : public RunHost {
+public:
+    int languageOffset() const override { return 1; }
+    void setRunButtons(bool, bool, bool) override {}
+    void setControlsEnabled(int, bool) override {}
+    void clearEcho() override {}
+    void echoLine(const QByteArray&) override {}
+    void setLineCountCaption(const QString&) override {}
+    bool showsLineCount() const override { return false; }
+    void showError(const QString&, const QString&) override {}
+    bool askYesNo(const QString&, const QString&) override { return false; }
+    void showInformation(const QString&, const QString&) override {}
+    void restoreNormalWindow() override {}
+};
 } // namespace
 
 struct GenerationRun::Private {
     enum class AfterWait { Produce, Reopen };
 
     GenerationRun* q = nullptr;
+    NoWindow noWindow;
     RunHost* host = nullptr;
     LineOutput* network = nullptr;
+    ExistingFile existingFile = ExistingFile::Ask;
     LinePacing* pacing = nullptr;
     LineRewriter* rewriter = nullptr;
 
@@ -94,9 +113,9 @@ struct GenerationRun::Private {
     void waitEnded();
     bool produce();
     void endOfSource(bool emptyPass);
-    void finalReset();
+    void finalReset(EndReason reason);
     void fail(const RunError& error);
-    void endRun();
+    void endRun(EndReason reason);
 };
 
 // ---- the Play press --------------------------------------------------------------------------
@@ -156,9 +175,12 @@ bool GenerationRun::Private::prepareOutput() {
             fail(FileErrors::notAFile(path));
             return false;
         }
-        const QString question = text(Str::FileBefore) + sourceName + text(Str::FileExists) +
-                                 QStringLiteral("\r\n\r\n") + text(Str::AddOrReplace);
-        const bool add = host->askYesNo(text(Str::FileTitle), question);
+        bool add = existingFile == ExistingFile::Append;
+        if (existingFile == ExistingFile::Ask) {
+            const QString question = text(Str::FileBefore) + sourceName + text(Str::FileExists) +
+                                     QStringLiteral("\r\n\r\n") + text(Str::AddOrReplace);
+            add = host->askYesNo(text(Str::FileTitle), question);
+        }
         if (!running)
             return false; // quit or stopped while the question was up
         mode = add ? FileSink::Mode::Append : FileSink::Mode::Truncate;
@@ -336,7 +358,7 @@ void GenerationRun::Private::waitEnded() {
     if (stopRequested) {
         paused = false;
         host->setRunButtons(true, false, false);
-        finalReset();
+        finalReset(EndReason::Stopped);
         return;
     }
     if (!paused && !produce())
@@ -389,7 +411,7 @@ bool GenerationRun::Private::produce() {
 
 void GenerationRun::Private::endOfSource(bool emptyPass) {
     if (stopRequested) {
-        finalReset();
+        finalReset(EndReason::Stopped);
         return;
     }
     if (!flushOutput())
@@ -405,7 +427,7 @@ void GenerationRun::Private::endOfSource(bool emptyPass) {
         source.close();
         output.close();
         index.clear();
-        finalReset();
+        finalReset(EndReason::EndOfSource);
         return;
     }
     source.close();
@@ -418,13 +440,13 @@ void GenerationRun::Private::endOfSource(bool emptyPass) {
     openSource();
 }
 
-void GenerationRun::Private::finalReset() {
+void GenerationRun::Private::finalReset(EndReason reason) {
     // Back to idle; the label keeps its last count.
     stopRequested = false;
     paused = false;
     host->setRunButtons(true, false, false);
     lineCounter = 0;
-    endRun();
+    endRun(reason);
 }
 
 void GenerationRun::Private::fail(const RunError& error) {
@@ -432,18 +454,20 @@ void GenerationRun::Private::fail(const RunError& error) {
     host->showError(QStringLiteral("Err: ") + QString::number(error.number) + QStringLiteral(" : ") +
                         error.description,
                     text(Str::UnknownError));
-    endRun();
-    emit q->failed(error);
+    timer.stop();
+    if (running)
+        emit q->failed(error);
+    endRun(EndReason::Failed);
 }
 
-void GenerationRun::Private::endRun() {
+void GenerationRun::Private::endRun(EndReason reason) {
     timer.stop();
     if (inputNotifier)
         inputNotifier->setEnabled(false);
     if (!running)
         return;
     running = false;
-    emit q->runEnded();
+    emit q->runEnded(reason);
 }
 
 // ---- public side -------------------------------------------------------------------------------
@@ -451,7 +475,7 @@ void GenerationRun::Private::endRun() {
 GenerationRun::GenerationRun(RunHost* host, LineOutput* network, QObject* parent)
     : QObject(parent), d(std::make_unique<Private>()) {
     d->q = this;
-    d->host = host;
+    d->host = host ? host : &d->noWindow;
     d->network = network;
     d->clock.start();
     connect(&d->timer, &WaitTimer::timeout, this, [this] { d->onTimeout(); });
@@ -511,6 +535,10 @@ void GenerationRun::setPacing(LinePacing* pacing) {
 
 void GenerationRun::setRewriter(LineRewriter* rewriter) {
     d->rewriter = rewriter;
+}
+
+void GenerationRun::setExistingFile(ExistingFile answer) {
+    d->existingFile = answer;
 }
 
 qint64 GenerationRun::sourceLineNumber() const {
@@ -596,7 +624,7 @@ void GenerationRun::stop() {
     d->network->close();
     // A run waiting between two lines sees the request at once and ends without another step.
     d->index.clear();
-    d->endRun();
+    d->endRun(EndReason::Stopped);
 }
 
 void GenerationRun::requestQuit() {
@@ -605,5 +633,5 @@ void GenerationRun::requestQuit() {
     d->source.close();
     d->output.close();
     d->index.clear();
-    d->endRun();
+    d->endRun(EndReason::Quit);
 }

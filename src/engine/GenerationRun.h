@@ -25,8 +25,14 @@ class RunHost;
 class GenerationRun : public QObject {
     Q_OBJECT
 public:
+    // Why a run ended.
+    enum class EndReason { EndOfSource, Stopped, Quit, Failed };
+    // What to do with an output file that is already there.
+    enum class ExistingFile { Ask, Append, Replace };
+
     // `network` takes the lines when the output is Syslog (the window's UDP sink, or a transport
-    // of the command line); the file output is the run's own.
+    // of the command line); the file output is the run's own. `host` is the window the run drives;
+    // a front end without one passes null and follows the run through its signals alone.
     GenerationRun(RunHost* host, LineOutput* network, QObject* parent = nullptr);
     ~GenerationRun() override;
 
@@ -49,6 +55,8 @@ public:
     void setPacing(LinePacing* pacing);
     // Changes each line right before it goes out (null: lines go as read). Not owned.
     void setRewriter(LineRewriter* rewriter);
+    // Ask (the window's way, through the host's question) unless set.
+    void setExistingFile(ExistingFile answer);
     bool isPaused() const;
     void setPaused(bool paused); // the initialisation clears it
     bool stopRequested() const;
@@ -78,8 +86,8 @@ public:
 signals:
     // After a line has been counted, echoed and handed to its output without failure.
     void lineProduced(qint64 count, const QByteArray& line);
-    void runEnded(); // whatever the way (end of source, stop, quit, failure)
-    // The run halted on this error (after the error display was shown).
+    void runEnded(GenerationRun::EndReason reason); // whatever the way
+    // The run halted on this error (after the host's error display was shown), just before it ends.
     void failed(const RunError& error);
 
 private:

@@ -68,9 +68,7 @@ const char* endingText(int ending) {
 
 SendCommand::SendCommand(const SendOptions& options, QObject* parent)
     : QObject(parent), m_options(options),
-      m_host(std::make_unique<ConsoleHost>(options.append, options.echo,
-                                           options.delay > 0 || (options.rate > 0 && options.rate <= 100) ||
-                                               options.recordedPace)),
+      m_echo(options.delay > 0 || (options.rate > 0 && options.rate <= 100) || options.recordedPace),
       m_ratePacing(options.rate > 0 ? options.rate : 1) {
     m_progress = !options.quiet && platform::Console::standardErrorIsTerminal();
     m_progressTimer.setInterval(ProgressIntervalMs);
@@ -80,7 +78,7 @@ SendCommand::SendCommand(const SendOptions& options, QObject* parent)
     connect(&m_durationTimer, &QTimer::timeout, this, [this] { stopWith(Ending::Duration); });
     // Echoed lines and the progress line share a terminal: the progress line makes way.
     if (m_progress && options.echo && platform::Console::standardOutputIsTerminal())
-        m_host->setBeforeEcho([this] { eraseProgress(); });
+        m_echo.setBeforeEcho([this] { eraseProgress(); });
     m_udp.setBatching(true);
 }
 
@@ -91,7 +89,7 @@ SendCommand::~SendCommand() {
 
 void SendCommand::setOutputClosed() {
     if (m_options.echo)
-        m_host->setOutputClosed();
+        m_echo.setOutputClosed();
 }
 
 SendCommand::Status SendCommand::openSource() {
@@ -239,7 +237,7 @@ void SendCommand::applyLimits() {
 }
 
 void SendCommand::runFailed(const RunError& error) {
-    m_runErrorNumber = error.number;
+    m_runError = error;
 }
 
 bool SendCommand::spoolInput() {
@@ -281,7 +279,10 @@ SendCommand::Status SendCommand::run() {
         return finish(Ending::EmptySource);
 
     RandomFraction::setSeed(m_options.seed);
-    m_run = std::make_unique<GenerationRun>(m_host.get(), network());
+    // No window: the run is followed through its signals.
+    m_run = std::make_unique<GenerationRun>(nullptr, network());
+    m_run->setExistingFile(m_options.append ? GenerationRun::ExistingFile::Append
+                                            : GenerationRun::ExistingFile::Replace);
     m_run->setGenerationOrder(m_options.random ? GenerationOrder::Random : GenerationOrder::Sequential);
     m_run->setOutput(m_options.toFile() ? Output::File : Output::Syslog);
     m_run->setLoop(m_options.loop);
@@ -325,7 +326,8 @@ SendCommand::Status SendCommand::run() {
         loop.exec();
     m_progressTimer.stop();
     m_durationTimer.stop();
-    m_host->flushEcho();
+    if (m_options.echo)
+        m_echo.flush();
     // The end of the session: TCP and TLS close in order, RELP waits for the last acknowledgements.
     if (m_stream)
         m_stream->close();
@@ -333,21 +335,21 @@ SendCommand::Status SendCommand::run() {
         m_relp->close();
 
     Ending ending = m_ending == Ending::None ? Ending::EndOfSource : m_ending;
-    if (m_runErrorNumber == TransportError::Interrupted) {
+    if (m_runError.number == TransportError::Interrupted) {
         // A wait on the receiver cut short by a stop request or the duration: the run ends as
         // those do, not as a failure.
         ending = m_limits.deadline().hasExpired() && m_ending != Ending::Interrupted ? Ending::Duration
                                                                                      : Ending::Interrupted;
-    } else if (m_host->failed()) {
+    } else if (m_runError.isError()) {
         ending = Ending::Failed;
-        m_failure = m_host->error();
+        m_failure = errorText(m_runError);
         if (m_options.fromStandardInput() && !m_sourcePath.isEmpty())
             m_failure.replace(m_sourcePath, QStringLiteral("standard input"));
         if (const qint64 line = m_run->sourceLineNumber(); line > 0)
             m_failure += QStringLiteral(" (line %1 of the source)").arg(line);
-    } else if (m_host->echoFailed()) {
+    } else if (m_echo.failed()) {
         ending = Ending::EchoFailed;
-        m_failure = m_host->echoError();
+        m_failure = m_echo.error();
     }
     return finish(ending);
 }
@@ -450,7 +452,9 @@ void SendCommand::lineProduced(qint64 count, const QByteArray& line) {
         printError(QStringLiteral("the source has line feeds inside its lines: with --line-ends cr only a "
                                   "carriage return ends a line; --line-ends any splits at line feeds too"));
     }
-    if (m_host->echoFailed())
+    if (m_options.echo)
+        m_echo.write(line);
+    if (m_echo.failed())
         stopWith(Ending::EchoFailed);
     else if (m_options.count > 0 && count >= m_options.count)
         stopWith(Ending::Count);
@@ -474,7 +478,7 @@ void SendCommand::stopWith(Ending ending) {
     m_ending = ending;
     // Lines kept for a batch are produced lines: they go out now, and a refusal is the run's failure.
     if (const RunError error = m_udp.flush(); error.isError())
-        m_host->showError(errorText(error), QString());
+        m_runError = error;
     m_run->stop(); // closes the output file with every line produced in it
 }
 
@@ -487,8 +491,8 @@ QString SendCommand::progressText() const {
     const double rate = seconds > 0 ? double(m_lines) / seconds : 0;
     const QString rateShown = rateText(rate);
     // A wait on the receiver cut short by a stop is how the run ends, not an error.
-    const bool failed = m_host->failed() && m_runErrorNumber != TransportError::Interrupted;
-    const int errors = failed || m_host->echoFailed() ? 1 : 0;
+    const bool failed = m_runError.isError() && m_runError.number != TransportError::Interrupted;
+    const int errors = failed || m_echo.failed() ? 1 : 0;
     return QStringLiteral("%1 %2 in %3 s (%4 %5/s), %6 %7")
         .arg(m_lines)
         .arg(m_lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
@@ -506,7 +510,8 @@ void SendCommand::eraseProgress() {
 }
 
 void SendCommand::showProgress() {
-    m_host->flushEcho();
+    if (m_options.echo)
+        m_echo.flush();
     if (!m_progress)
         return;
     const QByteArray line = "\r" + progressText().toLocal8Bit() + "\x1b[K";

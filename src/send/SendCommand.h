@@ -2,8 +2,9 @@
 #pragma once
 
 #include "engine/RatePacing.h"
+#include "engine/RunError.h"
 #include "engine/UdpSink.h"
-#include "send/ConsoleHost.h"
+#include "send/ConsoleEcho.h"
 #include "send/SendOptions.h"
 #include "transport/WaitLimits.h"
 
@@ -81,12 +82,12 @@ private:
     bool m_ownsStream = false;
     bool m_needsSpool = false;
     std::unique_ptr<InputSpool> m_spool;
-    std::unique_ptr<ConsoleHost> m_host;
+    ConsoleEcho m_echo;
     UdpSink m_udp;
     std::unique_ptr<StreamOutput> m_stream; // tcp://, tls://
     std::unique_ptr<RelpOutput> m_relp;     // relp://
     WaitLimits m_limits;
-    int m_runErrorNumber = 0;
+    RunError m_runError; // what halted the run, if anything
     RatePacing m_ratePacing;
     std::unique_ptr<RecordedPacing> m_recordedPacing;
     std::unique_ptr<Retimer> m_retimer;

@@ -34,6 +34,8 @@ private slots:
     void outputFailure_data();
     void outputFailure();
     void quitDuringCompletionMessage();
+    void withoutAWindow_data();
+    void withoutAWindow();
 };
 
 namespace {
@@ -320,6 +322,57 @@ void TestRunFile::quitDuringCompletionMessage() {
     QCOMPARE(web.host.calls.size(), callsAtQuit); // nothing touches the window after the quit
     QCOMPARE(readFile(OutputPath), QByteArray("a\r\n"));
     QVERIFY(!isOpenInProcess(OutputPath));
+}
+
+void TestRunFile::withoutAWindow_data() {
+    // A front end without a window: no question about the existing file, the answer set beforehand,
+    // and everything learnt from the run's signals.
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("removeFolder");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<int>("error");
+    QTest::newRow("appended") << int(GenerationRun::ExistingFile::Append) << false
+                              << QByteArray("old\r\na\r\nb\r\n") << int(GenerationRun::EndReason::EndOfSource)
+                              << 0;
+    QTest::newRow("replaced") << int(GenerationRun::ExistingFile::Replace) << false
+                              << QByteArray("a\r\nb\r\n") << int(GenerationRun::EndReason::EndOfSource) << 0;
+    QTest::newRow("failed") << int(GenerationRun::ExistingFile::Replace) << true << QByteArray()
+                            << int(GenerationRun::EndReason::Failed) << int(RunError::PathNotFound);
+}
+
+void TestRunFile::withoutAWindow() {
+    QFETCH(int, answer);
+    QFETCH(bool, removeFolder);
+    QFETCH(QByteArray, file);
+    QFETCH(int, reason);
+    QFETCH(int, error);
+    WorkDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeFile(SourcePath, "a\r\nb\r\n"));
+    QVERIFY(removeFolder ? removeOutputFolder() && writeFile(SourcePath, "a\r\n")
+                         : writeFile(OutputPath, "old\r\n"));
+    UdpSink udp;
+    GenerationRun run(nullptr, &udp);
+    run.setExistingFile(GenerationRun::ExistingFile(answer));
+    QList<QByteArray> produced;
+    int failedWith = 0;
+    QList<GenerationRun::EndReason> ends;
+    connect(&run, &GenerationRun::lineProduced, this,
+            [&](qint64, const QByteArray& line) { produced << line; });
+    connect(&run, &GenerationRun::failed, this, [&](const RunError& e) {
+        failedWith = e.number;
+        QVERIFY(ends.isEmpty()); // the failure is told before the end
+    });
+    connect(&run, &GenerationRun::runEnded, this, [&](GenerationRun::EndReason r) { ends << r; });
+    run.play(Source, Delay);
+    QVERIFY(waitForEnd(run));
+    QCOMPARE(ends, QList<GenerationRun::EndReason>{GenerationRun::EndReason(reason)});
+    QCOMPARE(failedWith, error);
+    if (!file.isNull()) {
+        QCOMPARE(readFile(OutputPath), file);
+        QCOMPARE(produced, (QList<QByteArray>{"a", "b"}));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRunFile)
