@@ -2,13 +2,24 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
+
 #include <QtGlobal>
+#include <cstdio>
 
 namespace platform {
 
 // The standard streams of a command-line program, below stdio: unbuffered, so a message and a
 // progress line never interleave out of order.
 namespace Console {
+
+// What a command-line program does before its application object exists: the standard streams
+// guarded (see guardStandardStreams, whose answer it returns), writes to a gone reader or past a
+// size limit made errors, and Qt's own event loop chosen over GLib's, which costs more per wake-up
+// and which none of them needs (the environment may still ask for GLib).
+bool prepareCommandLineProgram();
+// The whole text on the stream at once, in the system's encoding.
+void print(FILE* stream, const QString& text);
 
 // Reads up to size bytes of standard input: 0 at its end, -1 with errno set.
 qint64 readStandardInput(char* data, qint64 size);

@@ -20,44 +20,34 @@ bool interruptOnTerminationSignals(ReceiveCommand& command) {
                           platform::TerminationSignals::HangUp | platform::TerminationSignals::Quit);
 }
 
-void print(FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-    std::fflush(stream);
-}
 } // namespace
 
 int main(int argc, char* argv[]) {
     // First of all: the output file must not take the number of a closed standard stream.
-    const bool outputClosed = platform::Console::guardStandardStreams();
-    // Qt's own event loop rather than GLib's, as talvex-send: nothing here needs GLib. The
-    // environment may still say otherwise.
-    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
-        qputenv("QT_NO_GLIB", "1");
+    const bool outputClosed = platform::Console::prepareCommandLineProgram();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("talvex-receive"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TALVEX_VERSION));
-    // A reader of --echo that goes away is seen as a failed write, not a sudden death.
-    platform::Console::ignoreBrokenPipe();
 
     ReceiveOptions options;
     QString text;
     switch (ReceiveOptions::parse(QCoreApplication::arguments(), &options, &text)) {
     case ReceiveOptions::Action::Help:
     case ReceiveOptions::Action::Version:
-        print(stdout, text);
+        platform::Console::print(stdout, text);
         return ReceiveCommand::Success;
     case ReceiveOptions::Action::Error:
-        print(stderr,
-              QStringLiteral("talvex-receive: %1\nTry 'talvex-receive --help' for more information.\n")
-                  .arg(text));
+        platform::Console::print(
+            stderr, QStringLiteral("talvex-receive: %1\nTry 'talvex-receive --help' for more information.\n")
+                        .arg(text));
         return ReceiveCommand::BadUsage;
     case ReceiveOptions::Action::Run:
         break;
     }
 
     if (outputClosed && options.echo) {
-        print(stderr, QStringLiteral("talvex-receive: --echo: standard output is closed\n"));
+        platform::Console::print(stderr,
+                                 QStringLiteral("talvex-receive: --echo: standard output is closed\n"));
         return ReceiveCommand::BadUsage;
     }
 
@@ -65,7 +55,8 @@ int main(int argc, char* argv[]) {
     // Watched before listening: a signal from a script that saw the "listening on" line is
     // never lost.
     if (!interruptOnTerminationSignals(command)) {
-        print(stderr, QStringLiteral("talvex-receive: cannot watch for SIGINT and SIGTERM\n"));
+        platform::Console::print(stderr,
+                                 QStringLiteral("talvex-receive: cannot watch for SIGINT and SIGTERM\n"));
         return ReceiveCommand::BadUsage;
     }
     if (const ReceiveCommand::Status status = command.prepare(); status != ReceiveCommand::Success)

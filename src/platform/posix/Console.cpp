@@ -46,6 +46,20 @@ bool standardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
+bool prepareCommandLineProgram() {
+    const bool outputClosed = guardStandardStreams();
+    ignoreBrokenPipe();
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+    return outputClosed;
+}
+
+void print(FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
 void ignoreBrokenPipe() {
     std::signal(SIGPIPE, SIG_IGN);
     // A file size limit reached is a write error like a full disk, not a sudden death.
