@@ -123,6 +123,18 @@ void trueRate(double asked, double seconds) {
         reference << line80(i % 1000);
     CountingReceiver theirs{size_t(reference.size())};
     ReferenceSender::Result referenceResult;
+    // The program's start and end cost the same whatever the run: measured on a run of one line
+    // and taken off, as the reference's thread is timed from its first line.
+    double startCpu = 0;
+    if (withReference) {
+        CountingReceiver startReceiver;
+        const double before = childrenCpuSeconds();
+        QProcess::execute(sendProgram(), {QStringLiteral("-q"), QStringLiteral("-n"), QStringLiteral("1"),
+                                          QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("-t"),
+                                          QStringLiteral("127.0.0.1:%1").arg(startReceiver.port()),
+                                          QStringLiteral("rate.txt")});
+        startCpu = childrenCpuSeconds() - before;
+    }
     const double cpuBefore = childrenCpuSeconds();
     QProcess send;
     send.start(sendProgram(),
@@ -135,7 +147,7 @@ void trueRate(double asked, double seconds) {
     });
     send.waitForFinished(int(seconds * 1000) + 120000);
     referenceThread.join();
-    const double cpu = childrenCpuSeconds() - cpuBefore;
+    const double cpu = std::max(0.0, childrenCpuSeconds() - cpuBefore - startCpu);
     receiver.waitFor(expected, 2000);
     const std::vector<double> times = receiver.times();
     const double span = times.size() > 1 ? times.back() - times.front() : 0;
@@ -158,7 +170,8 @@ void trueRate(double asked, double seconds) {
     const double ours = cpu / double(std::max<qint64>(receiver.count(), 1)) * 1e6;
     const double theirsCpu =
         referenceResult.cpuSeconds / double(std::max<qint64>(referenceResult.sent, 1)) * 1e6;
-    printRow(benchmark, QStringLiteral("CPU per line, talvex-send / clock_nanosleep reference"),
+    printRow(benchmark,
+             QStringLiteral("CPU per line (start excluded), talvex-send / clock_nanosleep reference"),
              QStringLiteral("%1 / %2 us").arg(ours, 0, 'f', 1).arg(theirsCpu, 0, 'f', 1),
              QStringLiteral("<= ref + 20 us"), verdict(ours <= theirsCpu + 20));
 }
