@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 // A logout, `kill` or Ctrl+C closes the window the normal way, so the output file is closed,
@@ -30,15 +31,57 @@ int usageError(const QString& message) {
     return UsageError;
 }
 
-// Enters the working folder that the command line asks for; without options it is the current
-// directory, as always. Returns 0, or the exit status when Talvex cannot start.
-int enterWorkingFolder(const QCoreApplication& app) {
-    QCommandLineParser parser;
+// Qt's own options of the window's application, as QGuiApplication and QApplication document
+// them: they take them off the command line themselves, once they exist.
+const QStringList QtValueOptions = {
+    QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+    QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+    QStringLiteral("qwindowtitle"),    QStringLiteral("session"),
+    QStringLiteral("display"),         QStringLiteral("geometry"),
+    QStringLiteral("style"),           QStringLiteral("stylesheet"),
+};
+const QStringList QtFlagOptions = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                   QStringLiteral("nograb"), QStringLiteral("dograb"),
+                                   QStringLiteral("sync")};
+
+// The arguments that are Talvex's own: Qt's options (-style Fusion, --platform=xcb, …) left out.
+QStringList ownArguments(const QStringList& arguments) {
+    QStringList own;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments.at(i);
+        if (i == 0 || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("--")) {
+            own << arg;
+            continue;
+        }
+        QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
+        const bool valueAttached = name.contains(QLatin1Char('='));
+        name = name.section(QLatin1Char('='), 0, 0);
+        if (QtValueOptions.contains(name)) {
+            if (!valueAttached)
+                ++i; // its value
+        } else if (!QtFlagOptions.contains(name) && name != QLatin1String("qmljsdebugger")) {
+            own << arg;
+        }
+    }
+    return own;
+}
+
+void describeOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Plays the lines of a sample log file as syslog datagrams, or into a file, at a fixed pace.\n"
         "Works in the current directory unless told otherwise."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+// Answers the command line and enters the working folder it asks for; without options that is the
+// current directory, as always. Needs no display. Returns 0 to go on, or the exit status when
+// Talvex must not start; `helpAll` tells that Qt's options are to be listed, which only the
+// window's application knows.
+int enterWorkingFolder(const QCoreApplication& app, bool* helpAll) {
+    QCommandLineParser parser;
+    describeOptions(parser);
     const QCommandLineOption folder({QStringLiteral("C"), QStringLiteral("folder")},
                                     QStringLiteral("Work in DIR, as if Talvex had been started there."),
                                     QStringLiteral("DIR"));
@@ -49,14 +92,14 @@ int enterWorkingFolder(const QCoreApplication& app) {
     parser.addOption(folder);
     parser.addOption(userFolder);
 
-    if (!parser.parse(app.arguments()))
+    if (!parser.parse(ownArguments(app.arguments())))
         return usageError(parser.errorText());
-    if (parser.isSet(help))
+    if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
-    // Only Qt's own handling knows how to list Qt's options; it exits here.
-    if (parser.isSet(QStringLiteral("help-all")))
-        parser.process(app);
-    if (parser.isSet(version))
+    *helpAll = parser.isSet(QStringLiteral("help-all"));
+    if (*helpAll)
+        return 0;
+    if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         return usageError(
@@ -77,15 +120,50 @@ int enterWorkingFolder(const QCoreApplication& app) {
         return usageError(error);
     return 0;
 }
+
+// Status of a window that cannot be shown.
+constexpr int NoDisplay = 1;
+
+QtMessageHandler qtMessages = nullptr;
+
+// Qt ends the process when no platform can show a window (no X server, DISPLAY unset): said here
+// as Talvex's own message, with an ordinary failure status instead of an abort. Qt's warnings
+// before it, which name the reason, go out as usual.
+void noDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (qtMessages)
+            qtMessages(type, context, message);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+        return;
+    }
+    std::fprintf(stderr, "talvex: no display to show the window on (DISPLAY or WAYLAND_DISPLAY is not set, "
+                         "or cannot be reached)\n");
+    std::fflush(stderr);
+    std::_Exit(NoDisplay);
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
+    QCoreApplication::setApplicationName(QStringLiteral("Talvex"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2"));
+    // The command line is answered before the window's application exists, display or not.
+    bool helpAll = false;
+    {
+        const QCoreApplication commandLine(argc, argv);
+        if (const int status = enterWorkingFolder(commandLine, &helpAll))
+            return status;
+    }
+
+    qtMessages = qInstallMessageHandler(noDisplay);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Talvex"));
-    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    qInstallMessageHandler(qtMessages);
     QApplication::setDesktopFileName(QStringLiteral("talvex"));
-    if (const int status = enterWorkingFolder(app))
-        return status;
+    if (helpAll) {
+        QCommandLineParser parser;
+        describeOptions(parser);
+        parser.process(app); // lists Qt's options too, and exits
+    }
 
     TalvexFRM window;
     closeOnTerminationSignals(window);
