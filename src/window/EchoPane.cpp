@@ -221,17 +221,9 @@ void EchoPane::flush() {
     QScrollBar* bar = m_pane->verticalScrollBar();
     const int readerTop = bar->value();
     const int blocksBefore = m_pane->document()->blockCount();
-    // A frame of fewer lines than the pane shows is added line by line, so that only the new
-    // rows are painted; a longer one repaints the whole pane anyway, and goes in one edit.
-    const int rows = m_pane->viewport()->height() / std::max(1, m_pane->fontMetrics().lineSpacing());
     {
         const QScopedValueRollback<bool> writing(m_writing, true);
-        if (m_waiting.size() <= rows) {
-            for (const QString& line : std::as_const(m_waiting))
-                appendLine(line);
-        } else {
-            appendBatch(m_waiting);
-        }
+        appendLines(m_waiting);
     }
     const int added = int(m_waiting.size());
     m_waiting.clear();
@@ -245,30 +237,27 @@ void EchoPane::flush() {
         const QScopedValueRollback<bool> writing(m_writing, true);
         bar->setValue(std::max(0, readerTop - std::max(0, dropped)));
     }
-}
 
-void EchoPane::appendLine(const QString& line) {
-    QTextDocument* document = m_pane->document();
-    if (m_oneEmptyLine && document->isEmpty()) {
-        // Qt's append takes an empty document for one without lines: the empty line's break is
-        // put here.
-        QTextCursor cursor(document);
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(QLatin1Char('\n') + line);
-    } else {
-        // Qt's own append for a log: one block added, only its row painted, and the oldest
-        // block dropped beyond the maximum block count.
-        m_pane->appendPlainText(line);
+    // The pane's own cursor, hidden in a read-only pane, is at the end after a clear or Ctrl+End:
+    // every edit there moves it and lays its line out once more. Holding no selection, it waits at
+    // the top of the view instead, where appended lines leave it be.
+    if (const QTextCursor cursor = m_pane->textCursor();
+        !m_selecting && !cursor.hasSelection() && cursor.atEnd()) {
+        const QScopedValueRollback<bool> writing(m_writing, true);
+        m_pane->setTextCursor(m_pane->cursorForPosition(QPoint(0, 0)));
     }
-    m_oneEmptyLine = document->isEmpty();
 }
 
-void EchoPane::appendBatch(const QStringList& lines) {
+void EchoPane::appendLines(const QStringList& lines) {
+    // One edit for the frame, each line after the break that ends the one before: measured, it
+    // costs less than Qt's append line by line, which repaints only the new rows but does all its
+    // bookkeeping for every line, and far less once the oldest lines are being dropped. The
+    // document drops the oldest blocks beyond its maximum block count. An empty document holding
+    // one empty line still needs the break that ends it.
     QTextDocument* document = m_pane->document();
     const bool holdsLines = m_oneEmptyLine || !document->isEmpty();
     QTextCursor cursor(document);
     cursor.movePosition(QTextCursor::End);
-    // The document drops the oldest blocks beyond its maximum block count.
     cursor.insertText((holdsLines ? QStringLiteral("\n") : QString()) + lines.join(QLatin1Char('\n')));
     m_oneEmptyLine = document->isEmpty();
 }
@@ -287,7 +276,7 @@ void EchoPane::showLines(const QStringList& lines) {
         return;
     {
         const QScopedValueRollback<bool> writing(m_writing, true);
-        appendBatch(lines);
+        appendLines(lines);
     }
     m_following = true;
     m_pane->verticalScrollBar()->setValue(m_pane->verticalScrollBar()->maximum());

@@ -26,8 +26,7 @@ class QPlainTextEdit;
 // and holds still for a reader elsewhere or one dragging a selection: the lines under the reader
 // stay where they are, also when the oldest lines are dropped (unless those are the lines read:
 // then the view shows the oldest line kept). Each line starts with the break that ends the one
-// before, as QPlainTextEdit::appendPlainText puts it, so a line is one block and the pane's text
-// has no empty block after the last line.
+// before, so a line is one block and the pane's text has no empty block after the last line.
 class EchoPane : public QObject {
     Q_OBJECT
 public:
@@ -61,8 +60,7 @@ protected:
 
 private:
     void queue(const QByteArray& line);
-    void appendLine(const QString& line);
-    void appendBatch(const QStringList& lines);
+    void appendLines(const QStringList& lines);
     bool atEnd() const;
     void readerMoved();
     void endMoved();
