@@ -2,6 +2,7 @@
 #include "window/TalvexFRM.h"
 
 #include "desktop/InstalledData.h"
+#include "desktop/QtOptions.h"
 #include "desktop/WorkingFolder.h"
 
 #include "platform/TerminationSignals.h"
@@ -31,42 +32,6 @@ int usageError(const QString& message) {
     return UsageError;
 }
 
-// Qt's own options of the window's application, as QGuiApplication and QApplication document
-// them: they take them off the command line themselves, once they exist.
-const QStringList QtValueOptions = {
-    QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
-    QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
-    QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
-    QStringLiteral("qwindowtitle"),    QStringLiteral("session"),
-    QStringLiteral("display"),         QStringLiteral("geometry"),
-    QStringLiteral("style"),           QStringLiteral("stylesheet"),
-};
-const QStringList QtFlagOptions = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
-                                   QStringLiteral("nograb"), QStringLiteral("dograb"),
-                                   QStringLiteral("sync")};
-
-// The arguments that are Talvex's own: Qt's options (-style Fusion, --platform=xcb, …) left out.
-QStringList ownArguments(const QStringList& arguments) {
-    QStringList own;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& arg = arguments.at(i);
-        if (i == 0 || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("--")) {
-            own << arg;
-            continue;
-        }
-        QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
-        const bool valueAttached = name.contains(QLatin1Char('='));
-        name = name.section(QLatin1Char('='), 0, 0);
-        if (QtValueOptions.contains(name)) {
-            if (!valueAttached)
-                ++i; // its value
-        } else if (!QtFlagOptions.contains(name) && name != QLatin1String("qmljsdebugger")) {
-            own << arg;
-        }
-    }
-    return own;
-}
-
 void describeOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Plays the lines of a sample log file as syslog datagrams, or into a file, at a fixed pace.\n"
@@ -92,7 +57,7 @@ int enterWorkingFolder(const QCoreApplication& app, bool* helpAll) {
     parser.addOption(folder);
     parser.addOption(userFolder);
 
-    if (!parser.parse(ownArguments(app.arguments())))
+    if (!parser.parse(QtOptions::withoutQtOptions(app.arguments())))
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
