@@ -124,7 +124,8 @@ struct CopiesRun {
     std::vector<QList<QByteArray>> sources;
     std::vector<CopyResult> results;
 
-    CopiesRun(int count, int lines, const QString& delay, int timeoutSeconds) {
+    CopiesRun(int count, int lines, const QString& delay, int timeoutSeconds,
+              const QStringList& copyArgs = {}) {
         QByteArray ini;
         for (int i = 1; i <= count; ++i) {
             receivers.push_back(std::make_unique<TimingReceiver>());
@@ -148,7 +149,7 @@ struct CopiesRun {
         for (int i = 0; i < count; ++i) {
             copies.push_back(std::make_unique<QProcess>());
             copies.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            copies.back()->start(program, {dir.path()});
+            copies.back()->start(program, QStringList{dir.path()} + copyArgs);
         }
         results.resize(size_t(count));
         QElapsedTimer clock;
@@ -212,21 +213,46 @@ QString platform() {
                : name;
 }
 
+// Processor time per line of one copy at `delay`, with the pane filling up and with the pane
+// past its cap, beside the plain reference sender's.
 void lineCost(int lines, double delay) {
-    CopiesRun run(1, lines, QString::number(delay), int(lines * delay) + 120);
-    const CopyResult& r = run.results[0];
     const QString benchmark =
         QStringLiteral("one line, real window (%1), %2 lines at %3 s").arg(platform()).arg(lines).arg(delay);
-    const double perLineMs = r.lines > 0 ? r.cpu / double(r.lines) * 1000 : NAN;
-    printRow(benchmark, QStringLiteral("process CPU per line"),
-             QStringLiteral("%1 ms").arg(perLineMs, 0, 'f', 4), QStringLiteral("<= 0.1 ms"),
-             verdict(r.finished && perLineMs <= 0.1));
-    printRow(benchmark, QStringLiteral("process CPU / wall"),
-             QStringLiteral("%1 %").arg(100 * r.cpu / std::max(r.wall, 1e-9), 0, 'f', 2), QStringLiteral("-"),
-             QStringLiteral("info"));
-    printRow(benchmark, QStringLiteral("lines received byte-exact"),
-             QStringLiteral("%1 / %2").arg(run.exactCopies() == 1 ? lines : 0).arg(lines),
-             QStringLiteral("all"), verdict(run.exactCopies() == 1));
+    double before = NAN;
+    for (const bool capped : {false, true}) {
+        CopiesRun run(1, lines, QString::number(delay), int(lines * delay) + 180,
+                      capped ? QStringList{QStringLiteral("capped")} : QStringList{});
+        const CopyResult& r = run.results[0];
+        const double perLineMs = r.finished && r.lines > 0 ? r.cpu / double(r.lines) * 1000 : NAN;
+        const QString pane = capped ? QStringLiteral(", pane past its cap") : QString();
+        if (!capped) {
+            before = perLineMs;
+            printRow(benchmark, QStringLiteral("process CPU per line"),
+                     QStringLiteral("%1 ms").arg(perLineMs, 0, 'f', 4), QStringLiteral("<= 0.15 ms"),
+                     verdict(perLineMs <= 0.15));
+        } else {
+            printRow(benchmark, QStringLiteral("process CPU per line") + pane,
+                     QStringLiteral("%1 ms (%2 %)")
+                         .arg(perLineMs, 0, 'f', 4)
+                         .arg(100 * (perLineMs - before) / before, 0, 'f', 1),
+                     QStringLiteral("within 10 %"), verdict(std::fabs(perLineMs - before) <= 0.1 * before));
+        }
+        printRow(benchmark, QStringLiteral("process CPU / wall") + pane,
+                 QStringLiteral("%1 %").arg(100 * r.cpu / std::max(r.wall, 1e-9), 0, 'f', 2),
+                 QStringLiteral("-"), QStringLiteral("info"));
+        printRow(benchmark, QStringLiteral("lines received byte-exact") + pane,
+                 QStringLiteral("%1 / %2").arg(run.exactCopies() == 1 ? lines : 0).arg(lines),
+                 QStringLiteral("all"), verdict(run.exactCopies() == 1));
+    }
+    // The floor: what sending a line at this pace costs at the least. A tenth of the lines does.
+    const int referenceLines = std::max(1, lines / 10);
+    TimingReceiver receiver;
+    const ReferenceSender::Result sent = ReferenceSender::send(
+        receiver.port(), sourceLines(1, referenceLines), std::int64_t(std::llround(delay * 1e9)));
+    printRow(benchmark, QStringLiteral("reference clock_nanosleep sender: CPU per line"),
+             QStringLiteral("%1 ms").arg(sent.cpuSeconds / double(std::max<qint64>(sent.sent, 1)) * 1000, 0,
+                                         'f', 4),
+             QStringLiteral("-"), QStringLiteral("reference"));
 }
 
 void waitCost() {
@@ -317,7 +343,7 @@ void copies(int count, int seconds) {
                  .arg(percent, 0, 'f', 3)
                  .arg(cpu * 1000, 0, 'f', 0)
                  .arg(wall, 0, 'f', 1),
-             QStringLiteral("<= 1 %"), verdict(percent <= 1.0));
+             QStringLiteral("<= 2 %"), verdict(percent <= 2.0));
     printRow(benchmark, QStringLiteral("peak resident memory of each copy"),
              QStringLiteral("max %1 MB (%2)")
                  .arg(double(worstKiB) / 1024, 0, 'f', 1)

@@ -19,6 +19,8 @@ if [ "$mode" = test ]; then
   pkgs+=(dpkg-dev file clang clang-format libclang-rt-14-dev lintian appstream)
   # The timestamp tests read and write local times in a zone with summer time (Europe/Paris).
   pkgs+=(tzdata)
+  # The echo pane's paint check runs on an Xvfb (above) with a window manager.
+  pkgs+=(openbox)
   # The receive test runs against the system logger that is there; only a machine with none
   # gets rsyslog.
   if ! installed rsyslog && ! installed syslog-ng-core; then

@@ -10,7 +10,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/fuzz"
 seconds=${1:-60}
-targets=(fuzz_profile fuzz_number fuzz_lines fuzz_timestamp fuzz_frames fuzz_listen fuzz_destination)
+targets=(fuzz_profile fuzz_number fuzz_lines fuzz_timestamp fuzz_frames fuzz_listen fuzz_destination
+         fuzz_options)
 
 if ! [[ "$seconds" =~ ^[0-9]+$ ]]; then
   echo "usage: $0 [seconds-per-target]" >&2

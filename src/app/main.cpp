@@ -4,6 +4,7 @@
 #include "window/TalvexFRM.h"
 
 #include "desktop/InstalledData.h"
+#include "desktop/QtOptions.h"
 #include "desktop/WorkingFolder.h"
 
 #include "platform/TerminationSignals.h"
@@ -12,6 +13,7 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 // A logout, `kill` or Ctrl+C closes the window the normal way, so the output file is closed,
@@ -41,15 +43,21 @@ struct ReceiverRequest {
 // Where the companion receiver listens unless told: a port anyone may use, on this machine only.
 const QString DefaultReceiverListen = QStringLiteral("udp://127.0.0.1:5514");
 
-// Enters the working folder that the command line asks for; without options it is the current
-// directory, as always. Returns 0, or the exit status when Talvex cannot start.
-int enterWorkingFolder(const QCoreApplication& app, ReceiverRequest* receiver) {
-    QCommandLineParser parser;
+void describeOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Plays the lines of a sample log file as syslog datagrams, or into a file, at a fixed pace.\n"
         "Works in the current directory unless told otherwise."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+// Answers the command line and enters the working folder it asks for; without options that is the
+// current directory, as always. Needs no display. Returns 0 to go on, or the exit status when
+// Talvex must not start; `helpAll` tells that Qt's options are to be listed, which only the
+// window's application knows.
+int enterWorkingFolder(const QCoreApplication& app, bool* helpAll, ReceiverRequest* receiver) {
+    QCommandLineParser parser;
+    describeOptions(parser);
     const QCommandLineOption folder({QStringLiteral("C"), QStringLiteral("folder")},
                                     QStringLiteral("Work in DIR, as if Talvex had been started there."),
                                     QStringLiteral("DIR"));
@@ -70,14 +78,14 @@ int enterWorkingFolder(const QCoreApplication& app, ReceiverRequest* receiver) {
     parser.addOption(receiverWindow);
     parser.addOption(listen);
 
-    if (!parser.parse(app.arguments()))
+    if (!parser.parse(QtOptions::withoutQtOptions(app.arguments())))
         return usageError(parser.errorText());
-    if (parser.isSet(help))
+    if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
-    // Only Qt's own handling knows how to list Qt's options; it exits here.
-    if (parser.isSet(QStringLiteral("help-all")))
-        parser.process(app);
-    if (parser.isSet(version))
+    *helpAll = parser.isSet(QStringLiteral("help-all"));
+    if (*helpAll)
+        return 0;
+    if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         return usageError(
@@ -106,16 +114,51 @@ int enterWorkingFolder(const QCoreApplication& app, ReceiverRequest* receiver) {
         return usageError(error);
     return 0;
 }
+
+// Status of a window that cannot be shown.
+constexpr int NoDisplay = 1;
+
+QtMessageHandler qtMessages = nullptr;
+
+// Qt ends the process when no platform can show a window (no X server, DISPLAY unset): said here
+// as Talvex's own message, with an ordinary failure status instead of an abort. Qt's warnings
+// before it, which name the reason, go out as usual.
+void noDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (qtMessages)
+            qtMessages(type, context, message);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+        return;
+    }
+    std::fprintf(stderr, "talvex: no display to show the window on (DISPLAY or WAYLAND_DISPLAY is not set, "
+                         "or cannot be reached)\n");
+    std::fflush(stderr);
+    std::_Exit(NoDisplay);
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Talvex"));
-    QApplication::setApplicationVersion(QStringLiteral("1.2"));
-    QApplication::setDesktopFileName(QStringLiteral("talvex"));
+    QCoreApplication::setApplicationName(QStringLiteral("Talvex"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2"));
+    // The command line is answered before the window's application exists, display or not.
+    bool helpAll = false;
     ReceiverRequest receiver;
-    if (const int status = enterWorkingFolder(app, &receiver))
-        return status;
+    {
+        const QCoreApplication commandLine(argc, argv);
+        if (const int status = enterWorkingFolder(commandLine, &helpAll, &receiver))
+            return status;
+    }
+
+    qtMessages = qInstallMessageHandler(noDisplay);
+    QApplication app(argc, argv);
+    qInstallMessageHandler(qtMessages);
+    QApplication::setDesktopFileName(QStringLiteral("talvex"));
+    if (helpAll) {
+        QCommandLineParser parser;
+        describeOptions(parser);
+        parser.process(app); // lists Qt's options too, and exits
+    }
     if (receiver.wanted) {
         QApplication::setDesktopFileName(QStringLiteral("talvex-receiver"));
         ReceiverWindow window;

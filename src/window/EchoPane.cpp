@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/EchoPane.h"
 
+#include <QKeyEvent>
 #include <QLabel>
-#include <QPlainTextDocumentLayout>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <QStringDecoder>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -52,60 +52,88 @@ bool decodeUtf8(QByteArrayView bytes, QString* text) {
     return !decoder.hasError();
 }
 
-// The pane's layout. The plain text layout repaints only the changed blocks when one line is
-// appended, but asks for the whole visible pane when one edit adds several, as a frame of the
-// echo does. For an edit that only appends fewer lines than the pane shows, this asks for the
-// appended blocks alone: the scroll to the end then moves what is already painted and paints
-// the rest. A frame of more lines repaints the whole pane anyway.
-class AppendLayout : public QPlainTextDocumentLayout {
-public:
-    AppendLayout(QTextDocument* document, const QPlainTextEdit* pane)
-        : QPlainTextDocumentLayout(document), m_pane(pane) {}
-
-protected:
-    void documentChanged(int from, int charsRemoved, int charsAdded) override {
-        const QTextDocument* doc = document();
-        const QTextBlock first = doc->findBlock(from);
-        const int paneLines = m_pane->viewport()->height() / std::max(1, m_pane->fontMetrics().lineSpacing());
-        const bool fewAppended = charsRemoved == 0 && charsAdded > 0 &&
-                                 from + charsAdded >= doc->characterCount() - 1 &&
-                                 doc->blockCount() - first.blockNumber() <= paneLines;
-        if (!fewAppended) {
-            QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
-            return;
-        }
-        {
-            const QSignalBlocker quiet(this);
-            QPlainTextDocumentLayout::documentChanged(from, charsRemoved, charsAdded);
-        }
-        emit documentSizeChanged(documentSize());
-        for (QTextBlock block = first; block.isValid(); block = block.next())
-            emit updateBlock(block);
-    }
-
-private:
-    const QPlainTextEdit* m_pane;
-};
-
 } // namespace
 
 EchoPane::EchoPane(QPlainTextEdit* pane, QLabel* countLabel, QObject* parent)
     : QObject(parent), m_pane(pane), m_countLabel(countLabel) {
-    auto* document = new QTextDocument(m_pane);
-    document->setDocumentLayout(new AppendLayout(document, m_pane));
-    document->setDefaultFont(m_pane->font());
-    m_pane->setDocument(document);
     m_frame.setSingleShot(true);
     connect(&m_frame, &QTimer::timeout, this, &EchoPane::frameDue);
+    const QScrollBar* bar = m_pane->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this, &EchoPane::readerMoved);
+    // The pane moves its scroll bar quietly when it scrolls for its own cursor (Ctrl+End, Page
+    // Down, a selection dragged past the edge), but says so here.
+    connect(m_pane, &QPlainTextEdit::updateRequest, this, [this](const QRect&, int dy) {
+        if (dy != 0)
+            readerMoved();
+    });
+    connect(bar, &QScrollBar::rangeChanged, this, &EchoPane::endMoved);
+    m_pane->installEventFilter(this);
+    m_pane->viewport()->installEventFilter(this);
     resetDocument();
 }
 
 void EchoPane::resetDocument() {
-    // Lines are only ever appended by the program; an undo history would just grow. Each line is
-    // followed by a line break, so the last block is always the empty one after it. Both are set
+    // Lines are only ever appended by the program; an undo history would just grow. Both are set
     // again after every clear, so that no reset of the document loses them.
     m_pane->setUndoRedoEnabled(false);
-    m_pane->setMaximumBlockCount(MaxLines + 1);
+    m_pane->setMaximumBlockCount(MaxLines);
+    m_oneEmptyLine = false;
+}
+
+bool EchoPane::atEnd() const {
+    const QScrollBar* bar = m_pane->verticalScrollBar();
+    if (bar->value() >= bar->maximum())
+        return true;
+    // Scrolled for the cursor (Ctrl+End), the pane may stop with the last line whole in view, a
+    // row short of the bar's end.
+    QTextCursor last(m_pane->document());
+    last.movePosition(QTextCursor::End);
+    return m_pane->cursorRect(last).bottom() < m_pane->viewport()->height();
+}
+
+void EchoPane::readerMoved() {
+    // Whatever moved the view (wheel, keys, scroll bar, a drag past the edge), the reader decides
+    // by where it ends: at the end, the pane follows again.
+    if (m_writing)
+        return;
+    m_following = !m_selecting && atEnd();
+    QScrollBar* bar = m_pane->verticalScrollBar();
+    if (m_following && bar->value() < bar->maximum())
+        bar->setValue(bar->maximum());
+}
+
+void EchoPane::endMoved() {
+    // The end moved with no line added: a horizontal scroll bar came or went, the pane changed
+    // size. A pane that followed keeps following.
+    if (!m_writing && m_following && !m_selecting) {
+        QScrollBar* bar = m_pane->verticalScrollBar();
+        bar->setValue(bar->maximum());
+    }
+}
+
+bool EchoPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pane && event->type() == QEvent::KeyPress) {
+        // Page Up and Page Down page the view, as Space, Shift+Space and a click in the scroll
+        // bar's trough do, rather than jump to the pane's hidden cursor first.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::NoModifier &&
+            (key->key() == Qt::Key_PageDown || key->key() == Qt::Key_PageUp)) {
+            m_pane->verticalScrollBar()->triggerAction(key->key() == Qt::Key_PageDown
+                                                           ? QAbstractSlider::SliderPageStepAdd
+                                                           : QAbstractSlider::SliderPageStepSub);
+            return true;
+        }
+    } else if (watched == m_pane->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            m_selecting = true;
+            m_following = false;
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton) {
+            m_selecting = false;
+            m_following = atEnd();
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 QString EchoPane::displayText(const QByteArray& line) {
@@ -191,19 +219,47 @@ void EchoPane::flush() {
         return;
 
     QScrollBar* bar = m_pane->verticalScrollBar();
-    const bool followEnd = bar->value() >= bar->maximum();
-
-    // Appended at the end in one edit, never by rewriting the text; the document drops the
-    // oldest blocks beyond its maximum block count.
-    QTextCursor cursor(m_pane->document());
-    cursor.movePosition(QTextCursor::End);
-    QString batch = m_waiting.join(QLatin1Char('\n'));
-    batch += QLatin1Char('\n');
+    const int readerTop = bar->value();
+    const int blocksBefore = m_pane->document()->blockCount();
+    {
+        const QScopedValueRollback<bool> writing(m_writing, true);
+        appendLines(m_waiting);
+    }
+    const int added = int(m_waiting.size());
     m_waiting.clear();
-    cursor.insertText(batch);
 
-    if (followEnd)
+    if (m_following && !m_selecting) {
         bar->setValue(bar->maximum());
+    } else {
+        // The reader's lines stay where they are; where the oldest lines dropped were the ones
+        // read, the view shows the oldest line kept.
+        const int dropped = blocksBefore + added - m_pane->document()->blockCount();
+        const QScopedValueRollback<bool> writing(m_writing, true);
+        bar->setValue(std::max(0, readerTop - std::max(0, dropped)));
+    }
+
+    // The pane's own cursor, hidden in a read-only pane, is at the end after a clear or Ctrl+End:
+    // every edit there moves it and lays its line out once more. Holding no selection, it waits at
+    // the top of the view instead, where appended lines leave it be.
+    if (const QTextCursor cursor = m_pane->textCursor();
+        !m_selecting && !cursor.hasSelection() && cursor.atEnd()) {
+        const QScopedValueRollback<bool> writing(m_writing, true);
+        m_pane->setTextCursor(m_pane->cursorForPosition(QPoint(0, 0)));
+    }
+}
+
+void EchoPane::appendLines(const QStringList& lines) {
+    // One edit for the frame, each line after the break that ends the one before: measured, it
+    // costs less than Qt's append line by line, which repaints only the new rows but does all its
+    // bookkeeping for every line, and far less once the oldest lines are being dropped. The
+    // document drops the oldest blocks beyond its maximum block count. An empty document holding
+    // one empty line still needs the break that ends it.
+    QTextDocument* document = m_pane->document();
+    const bool holdsLines = m_oneEmptyLine || !document->isEmpty();
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText((holdsLines ? QStringLiteral("\n") : QString()) + lines.join(QLatin1Char('\n')));
+    m_oneEmptyLine = document->isEmpty();
 }
 
 void EchoPane::clear() {
@@ -211,19 +267,24 @@ void EchoPane::clear() {
     flush(); // the count label keeps its last text
     m_pane->clear();
     resetDocument();
+    m_following = true;
 }
 
 void EchoPane::showLines(const QStringList& lines) {
     flush();
     if (lines.isEmpty())
         return;
-    QTextCursor cursor(m_pane->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    {
+        const QScopedValueRollback<bool> writing(m_writing, true);
+        appendLines(lines);
+    }
+    m_following = true;
     m_pane->verticalScrollBar()->setValue(m_pane->verticalScrollBar()->maximum());
 }
 
 QString EchoPane::text() {
     flush();
-    return m_pane->toPlainText();
+    if (!m_oneEmptyLine && m_pane->document()->isEmpty())
+        return QString();
+    return m_pane->toPlainText() + QLatin1Char('\n');
 }

@@ -21,6 +21,12 @@ class QPlainTextEdit;
 // producing a line: both are painted together at most once per FrameMs, the lines of a frame in
 // one edit of the pane, and not at all while the window is minimised. A line that comes after a
 // quiet FrameMs is shown at once. The views belong to the window; this only writes into them.
+//
+// The pane follows the newest line while its view is at the end, however the end was reached,
+// and holds still for a reader elsewhere or one dragging a selection: the lines under the reader
+// stay where they are, also when the oldest lines are dropped (unless those are the lines read:
+// then the view shows the oldest line kept). Each line starts with the break that ends the one
+// before, so a line is one block and the pane's text has no empty block after the last line.
 class EchoPane : public QObject {
     Q_OBJECT
 public:
@@ -44,13 +50,20 @@ public:
     void clear();
     // Shows whatever waits, now.
     void flush();
-    // Replaces the pane's text with these already decoded lines in one edit, scrolled to the end.
+    // Adds these already decoded lines to the pane in one edit, and follows the end again.
     void showLines(const QStringList& lines);
     // The pane's text after a flush: each line followed by "\n".
     QString text();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void queue(const QByteArray& line);
+    void appendLines(const QStringList& lines);
+    bool atEnd() const;
+    void readerMoved();
+    void endMoved();
     void scheduleFrame();
     void frameDue();
     bool minimised() const;
@@ -63,4 +76,12 @@ private:
     bool m_captionWaiting = false;
     QTimer m_frame;
     QElapsedTimer m_sinceFrame;
+    // The view shows the newest line after every frame.
+    bool m_following = true;
+    // A mouse button is held in the pane: a selection is being made there.
+    bool m_selecting = false;
+    // The pane's text is being changed by this object, not by the reader.
+    bool m_writing = false;
+    // An empty document that holds one empty line, not none.
+    bool m_oneEmptyLine = false;
 };

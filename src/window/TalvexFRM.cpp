@@ -8,8 +8,6 @@
 #include "settings/SettingValues.h"
 #include "settings/Settings.h"
 #include "window/Artwork.h"
-#include "window/CachedGroupBox.h"
-#include "window/CachedScrollBar.h"
 #include "window/CaptionFit.h"
 #include "window/EchoPane.h"
 #include "window/FileListBox.h"
@@ -142,8 +140,7 @@ void TalvexFRM::createControls() {
     // Frames are opaque: where FRM_Syslog overlaps the edge of FRM_Lecture, it hides it.
     FRM_Source1->setAutoFillBackground(true);
 
-    // The line count is repainted with every frame of a run, and the frame behind it with it.
-    Frame2 = make<CachedGroupBox>(this, "Frame2", 120, 2400, 8295, 2775);
+    Frame2 = make<QGroupBox>(this, "Frame2", 120, 2400, 8295, 2775);
     Frame2->setAutoFillBackground(true);
     Frame2->setTitle(QString());
 
@@ -291,11 +288,8 @@ void TalvexFRM::createControls() {
 
     TXT_OutPut = make<QPlainTextEdit>(Frame2, "TXT_OutPut", 120, 480, 8055, 2175);
     // Its scroll bar moves with every frame of the echo: painting its own background spares
-    // repainting the frame behind it, and every control in that frame, each time, and the bar
-    // keeps its picture while it looks the same. (The count label stays transparent: the frame's
-    // tinted fill behind it would show as a box; the frame keeps its own picture instead.)
+    // repainting the frame behind it, and every control in that frame, each time.
     TXT_OutPut->setAutoFillBackground(true);
-    TXT_OutPut->setVerticalScrollBar(new CachedScrollBar);
     TXT_OutPut->setReadOnly(true);
     TXT_OutPut->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // Log lines are long: one screen row per line, scrolled sideways when needed.

@@ -20,6 +20,8 @@ private slots:
     void refused();
     void information_data();
     void information();
+    void withoutDisplay_data();
+    void withoutDisplay();
     void folder_data();
     void folder();
     void userFolderFirstStart();
@@ -42,6 +44,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_home;
     QString m_exe;
     QStringList m_samples;
+    // Children started without any display to show a window on.
+    bool m_noDisplay = false;
 };
 
 void TestCommandLine::initTestCase() {
@@ -68,6 +72,11 @@ void TestCommandLine::atHome(QProcess& p) const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), m_home->path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->filePath(QStringLiteral(".config")));
+    if (m_noDisplay) {
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    }
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(m_home->path());
 }
@@ -175,6 +184,35 @@ void TestCommandLine::information() {
     else
         QVERIFY2(o.out.contains(expected), o.out.constData());
     QVERIFY(!QFileInfo::exists(m_home->filePath(QStringLiteral("Talvex.ini"))));
+}
+
+void TestCommandLine::withoutDisplay_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+    QTest::newRow("-v") << QStringList{"-v"} << 0 << QByteArray("Talvex 1.2\n") << QByteArray();
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << QByteArray("-C, --folder <DIR>") << QByteArray();
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QByteArray()
+                                    << QByteArray("Unknown option 'bogus'");
+    QTest::newRow("Qt's own option passed over")
+        << QStringList{"-style", "Fusion", "-x"} << 2 << QByteArray() << QByteArray("Unknown option 'x'");
+    QTest::newRow("the window") << QStringList{} << 1 << QByteArray()
+                                << QByteArray("talvex: no display to show the window on");
+}
+
+// Help, version and usage errors need no display; the window says it has none and fails.
+void TestCommandLine::withoutDisplay() {
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    m_noDisplay = true;
+    const Outcome o = runToEnd(args);
+    m_noDisplay = false;
+    QCOMPARE(o.status, status);
+    QVERIFY2(out.endsWith('\n') ? o.out == out : o.out.contains(out), o.out.constData());
+    QVERIFY2(o.err.contains(err), o.err.constData());
 }
 
 void TestCommandLine::folder_data() {

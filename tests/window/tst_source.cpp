@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Permissions.h"
+#include "TalvexFRMTestAccess.h"
 #include "WindowTestKit.h"
 #include "settings/Settings.h"
 #include "window/MediaButtonBar.h"
@@ -129,6 +130,9 @@ QStringList TestSource::paneBlocks() const {
     QStringList blocks;
     for (QTextBlock b = m_window->TXT_OutPut->document()->firstBlock(); b.isValid(); b = b.next())
         blocks << b.text();
+    // Each line followed by its line end, as the pane's text reads.
+    if (!TalvexFRMTestAccess::echoText(*m_window).isEmpty())
+        blocks << QString();
     return blocks;
 }
 

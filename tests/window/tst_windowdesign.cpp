@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestWorkDir.h"
 #include "WindowTestKit.h"
-#include "window/CachedGroupBox.h"
-#include "window/CachedScrollBar.h"
 #include "window/CaptionFit.h"
 #include "window/EchoPane.h"
 #include "window/MediaButtonBar.h"
@@ -55,8 +53,6 @@ private slots:
     void windowIconIsTheMenuIcon();
     void optionsExclusivePerContainer();
     void outputPane();
-    void keptPicturesLookFresh_data();
-    void keptPicturesLookFresh();
 
 private:
     template <class T = QWidget> T* find(const char* name) const {
@@ -125,7 +121,7 @@ void TestWindowDesign::control_data() {
         << " Choix des fichiers sources " << true << true;
     QTest::newRow("FRM_Source1") << "QGroupBox" << window << fromTwips(120, 600, 8295, 1815) << "Source"
         << none << true << true;
-    QTest::newRow("Frame2") << "CachedGroupBox" << window << fromTwips(120, 2400, 8295, 2775) << none
+    QTest::newRow("Frame2") << "QGroupBox" << window << fromTwips(120, 2400, 8295, 2775) << none
         << none << true << true;
     // Inside FRM_Source1.
     const QString source = QStringLiteral("FRM_Source1");
@@ -569,65 +565,8 @@ void TestWindowDesign::outputPane() {
     auto* pane = find<QPlainTextEdit>("TXT_OutPut");
     QVERIFY(pane->isReadOnly());
     QVERIFY(!pane->isUndoRedoEnabled());
-    QCOMPARE(pane->maximumBlockCount(), EchoPane::MaxLines + 1);
+    QCOMPARE(pane->maximumBlockCount(), EchoPane::MaxLines);
     QVERIFY(pane->toPlainText().isEmpty());
-}
-
-using MakeWidget = QWidget* (*)(bool kept);
-using ChangeWidget = void (*)(QWidget*);
-Q_DECLARE_METATYPE(MakeWidget)
-Q_DECLARE_METATYPE(ChangeWidget)
-
-void TestWindowDesign::keptPicturesLookFresh_data() {
-    QTest::addColumn<MakeWidget>("make");
-    QTest::addColumn<ChangeWidget>("change");
-    const MakeWidget frame = [](bool kept) -> QWidget* {
-        QGroupBox* box = kept ? new CachedGroupBox : new QGroupBox;
-        box->setAutoFillBackground(true);
-        box->resize(553, 185);
-        return box;
-    };
-    const MakeWidget bar = [](bool kept) -> QWidget* {
-        QScrollBar* scrollBar = kept ? new CachedScrollBar : new QScrollBar;
-        scrollBar->setRange(0, 100);
-        scrollBar->setPageStep(9);
-        scrollBar->resize(14, 143);
-        return scrollBar;
-    };
-    const ChangeWidget resize = [](QWidget* w) { w->resize(w->size() + QSize(10, -30)); };
-    QTest::newRow("frame resized") << frame << resize;
-    QTest::newRow("frame with a title")
-        << frame
-        << ChangeWidget([](QWidget* w) { static_cast<QGroupBox*>(w)->setTitle(QStringLiteral("Source")); });
-    QTest::newRow("slider moved") << bar << ChangeWidget([](QWidget* w) {
-        static_cast<QScrollBar*>(w)->setValue(50);
-    });
-    QTest::newRow("slider at the end")
-        << bar << ChangeWidget([](QWidget* w) { static_cast<QScrollBar*>(w)->setValue(100); });
-    QTest::newRow("range shrunk") << bar << ChangeWidget([](QWidget* w) {
-        static_cast<QScrollBar*>(w)->setMaximum(20);
-    });
-    QTest::newRow("scroll bar disabled") << bar << ChangeWidget([](QWidget* w) { w->setEnabled(false); });
-}
-
-void TestWindowDesign::keptPicturesLookFresh() {
-    QFETCH(MakeWidget, make);
-    QFETCH(ChangeWidget, change);
-    // Whatever it kept from earlier paints, a widget looks as one painted afresh.
-    const std::unique_ptr<QWidget> kept(make(true));
-    const std::unique_ptr<QWidget> plain(make(false));
-    const auto picture = [](QWidget* w) {
-        QPixmap pixmap(w->size());
-        w->render(&pixmap, QPoint(), QRegion(), QWidget::DrawWindowBackground);
-        return pixmap.toImage();
-    };
-    // A new look is drawn straight, then into the picture, then copied from it.
-    for (int paint = 0; paint < 3; ++paint)
-        QCOMPARE(picture(kept.get()), picture(plain.get()));
-    change(kept.get());
-    change(plain.get());
-    for (int paint = 0; paint < 3; ++paint)
-        QCOMPARE(picture(kept.get()), picture(plain.get()));
 }
 
 QTEST_MAIN(TestWindowDesign)

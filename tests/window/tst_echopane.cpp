@@ -1,0 +1,219 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TalvexFRMTestAccess.h"
+#include "WindowTestKit.h"
+#include "window/EchoPane.h"
+
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using Gesture = std::function<void(QPlainTextEdit*)>;
+Q_DECLARE_METATYPE(Gesture)
+
+// How the echo pane of the real window moves while lines arrive: it follows the newest line at
+// the end, holds still for a reader elsewhere, and pages alike by every gesture.
+class TestEchoPane : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void followsTheEnd();
+    void resumesAtTheEnd_data();
+    void resumesAtTheEnd();
+    void holdsStillForAReader_data();
+    void holdsStillForAReader();
+    void capDropsTheLinesRead();
+    void pagesAlikeByEveryGesture();
+    void selectionWhileLinesArrive();
+
+private:
+    // Lines in frames, as the run echoes them: `frames` frames of `perFrame` lines each.
+    void echo(int frames, int perFrame = 1, const QByteArray& text = "line");
+    QPlainTextEdit* pane() const { return m_window->TXT_OutPut; }
+    QScrollBar* bar() const { return pane()->verticalScrollBar(); }
+    bool showsNewest() const { return bar()->value() == bar()->maximum() && bar()->maximum() > 0; }
+    // The line at the top of the view.
+    QString topLine() const { return pane()->cursorForPosition(QPoint(2, 2)).block().text(); }
+
+    std::unique_ptr<TestWorkDir> m_dir;
+    std::unique_ptr<TalvexFRM> m_window;
+    int m_next = 0;
+};
+
+void TestEchoPane::init() {
+    m_dir = WindowTestKit::freshRunFolder();
+    QVERIFY(m_dir);
+    m_window = std::make_unique<TalvexFRM>();
+    WindowTestKit::activate(*m_window);
+    m_next = 0;
+}
+
+void TestEchoPane::cleanup() {
+    m_window.reset();
+    m_dir.reset();
+}
+
+void TestEchoPane::echo(int frames, int perFrame, const QByteArray& text) {
+    RunHost& host = *m_window;
+    for (int f = 0; f < frames; ++f) {
+        for (int i = 0; i < perFrame; ++i)
+            host.echoLine(text + ' ' + QByteArray::number(m_next++));
+        TalvexFRMTestAccess::flushEcho(*m_window);
+        QCoreApplication::processEvents(); // what Qt does between frames (scroll bars shown, …)
+    }
+}
+
+void TestEchoPane::followsTheEnd() {
+    echo(40);
+    QVERIFY(showsNewest());
+    // A line wider than the pane brings a horizontal scroll bar, which takes a row of the view.
+    echo(1, 1, QByteArray(400, 'w'));
+    QTRY_VERIFY(pane()->horizontalScrollBar()->isVisible());
+    QVERIFY(showsNewest());
+    echo(20);
+    QVERIFY(showsNewest());
+    QCOMPARE(pane()->document()->lastBlock().text(), QStringLiteral("line 60"));
+}
+
+void TestEchoPane::resumesAtTheEnd_data() {
+    QTest::addColumn<Gesture>("toEnd");
+    QTest::newRow("Ctrl+End") << Gesture(
+        [](QPlainTextEdit* p) { QTest::keyClick(p, Qt::Key_End, Qt::ControlModifier); });
+    QTest::newRow("scroll bar dragged to the end") << Gesture([](QPlainTextEdit* p) {
+        QScrollBar* bar = p->verticalScrollBar();
+        bar->setSliderDown(true);
+        bar->setSliderPosition(bar->maximum());
+        bar->setSliderDown(false);
+    });
+    QTest::newRow("wheel to the end") << Gesture([](QPlainTextEdit* p) {
+        const QPoint at = p->viewport()->rect().center();
+        for (int i = 0; i < 30; ++i) {
+            QWheelEvent wheel(at, p->viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(p->viewport(), &wheel);
+        }
+    });
+    QTest::newRow("Page Down to the end") << Gesture([](QPlainTextEdit* p) {
+        for (int i = 0; i < 20; ++i)
+            QTest::keyClick(p, Qt::Key_PageDown);
+    });
+}
+
+void TestEchoPane::resumesAtTheEnd() {
+    QFETCH(Gesture, toEnd);
+    echo(60);
+    pane()->setFocus();
+    QTest::keyClick(pane(), Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(bar()->value(), 0);
+    echo(3);
+    QCOMPARE(bar()->value(), 0);
+    toEnd(pane());
+    echo(3, 1);
+    QVERIFY(showsNewest());
+    echo(2, 12); // frames of more lines than the pane shows, too
+    QVERIFY(showsNewest());
+}
+
+void TestEchoPane::holdsStillForAReader_data() {
+    QTest::addColumn<int>("linesBefore");
+    QTest::addColumn<int>("perFrame");
+    QTest::newRow("filling, a line a frame") << 200 << 1;
+    QTest::newRow("filling, many lines a frame") << 200 << 30;
+    QTest::newRow("past the cap, a line a frame") << EchoPane::MaxLines << 1;
+    QTest::newRow("past the cap, many lines a frame") << EchoPane::MaxLines << 30;
+}
+
+void TestEchoPane::holdsStillForAReader() {
+    QFETCH(int, linesBefore);
+    QFETCH(int, perFrame);
+    echo(1, linesBefore);
+    QVERIFY(showsNewest());
+    bar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+    bar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+    const QString read = topLine();
+    echo(5, perFrame);
+    QCOMPARE(topLine(), read);
+    QVERIFY(pane()->document()->blockCount() <= EchoPane::MaxLines);
+}
+
+void TestEchoPane::capDropsTheLinesRead() {
+    echo(1, EchoPane::MaxLines);
+    bar()->setValue(0);
+    echo(3, 2);
+    // The lines read are gone: the view shows the oldest line kept.
+    QCOMPARE(topLine(), QStringLiteral("line 6"));
+    QCOMPARE(pane()->document()->firstBlock().text(), QStringLiteral("line 6"));
+    QCOMPARE(bar()->value(), 0);
+}
+
+void TestEchoPane::pagesAlikeByEveryGesture() {
+    echo(1, 300);
+    pane()->setFocus();
+    const QList<std::pair<const char*, Gesture>> down = {
+        {"trough click",
+         [](QPlainTextEdit* p) {
+             QScrollBar* bar = p->verticalScrollBar();
+             QTest::mouseClick(bar, Qt::LeftButton, {},
+                               QPoint(bar->width() / 2, bar->height() - bar->width() - 4));
+         }},
+        {"Space", [](QPlainTextEdit* p) { QTest::keyClick(p, Qt::Key_Space); }},
+        {"Page Down", [](QPlainTextEdit* p) { QTest::keyClick(p, Qt::Key_PageDown); }},
+    };
+    const QList<std::pair<const char*, Gesture>> up = {
+        {"trough click",
+         [](QPlainTextEdit* p) {
+             QScrollBar* bar = p->verticalScrollBar();
+             QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->width() + 4));
+         }},
+        {"Shift+Space", [](QPlainTextEdit* p) { QTest::keyClick(p, Qt::Key_Space, Qt::ShiftModifier); }},
+        {"Page Up", [](QPlainTextEdit* p) { QTest::keyClick(p, Qt::Key_PageUp); }},
+    };
+    int page = 0;
+    for (const auto& [direction, sign] : {std::pair(&down, 1), std::pair(&up, -1)}) {
+        for (const auto& [name, gesture] : *direction) {
+            bar()->setValue(150);
+            gesture(pane());
+            const int moved = sign * (bar()->value() - 150);
+            if (page == 0)
+                page = moved;
+            QVERIFY2(moved == page && page > 1, qPrintable(QStringLiteral("%1 moved %2 rows, where the first "
+                                                                          "gesture moved %3")
+                                                               .arg(QLatin1String(name))
+                                                               .arg(moved)
+                                                               .arg(page)));
+        }
+    }
+}
+
+void TestEchoPane::selectionWhileLinesArrive() {
+    echo(1, 100);
+    QWidget* view = pane()->viewport();
+    const QString read = topLine();
+    const int value = bar()->value();
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(4, 4));
+    QTest::mouseMove(view, QPoint(60, 40));
+    echo(4, 3);
+    // The view holds still under the pointer.
+    QCOMPARE(bar()->value(), value);
+    QCOMPARE(topLine(), read);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(60, 40));
+    const QString selected = pane()->textCursor().selectedText();
+    QVERIFY(selected.startsWith(read));
+    pane()->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QString(selected).replace(QChar::ParagraphSeparator, QLatin1Char('\n')));
+    echo(2);
+    QCOMPARE(topLine(), read);
+    QTest::keyClick(pane(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(pane()->textCursor().selectedText().count(QChar::ParagraphSeparator), m_next - 1);
+}
+
+QTEST_MAIN(TestEchoPane)
+#include "tst_echopane.moc"
