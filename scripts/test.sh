@@ -33,11 +33,13 @@ cmake --build "$root/build/test" -j"$jobs"
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null
 cmake --build "$root/build/asan" -j"$jobs"
-# The package check builds a .deb of a sanitizer build: it proves nothing more here.
+# The package check builds a .deb of a sanitizer build: it proves nothing more here. The paint check
+# compares pixels on an X server, which the sanitizers do not make any truer, and the X keyboard
+# library it loads reads past a buffer of its own under them.
 (cd "$root/build/asan" &&
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  "${asuser[@]}" ctest --output-on-failure -j"$jobs" --timeout 900 -E '^packaging_')
+  "${asuser[@]}" ctest --output-on-failure -j"$jobs" --timeout 900 -E '^(packaging_|tst_echopaint$)')
 
 if [ -x "$root/scripts/fuzz.sh" ]; then
   echo "== Fuzzing"

@@ -68,7 +68,8 @@ EchoPane::EchoPane(QPlainTextEdit* pane, QLabel* countLabel, QObject* parent)
     });
     connect(bar, &QScrollBar::rangeChanged, this, &EchoPane::endMoved);
     m_pane->installEventFilter(this);
-    m_pane->viewport()->installEventFilter(this);
+    m_viewport = m_pane->viewport();
+    m_viewport->installEventFilter(this);
     resetDocument();
 }
 
@@ -123,7 +124,7 @@ bool EchoPane::eventFilter(QObject* watched, QEvent* event) {
                                                            : QAbstractSlider::SliderPageStepSub);
             return true;
         }
-    } else if (watched == m_pane->viewport()) {
+    } else if (watched == m_viewport) {
         if (event->type() == QEvent::MouseButtonPress) {
             m_selecting = true;
             m_following = false;

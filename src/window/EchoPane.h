@@ -70,6 +70,8 @@ private:
     void resetDocument();
 
     QPlainTextEdit* m_pane;
+    // Kept from the start: while the pane is being destroyed its viewport() may no longer be asked.
+    QObject* m_viewport = nullptr;
     QLabel* m_countLabel;
     QStringList m_waiting;
     QString m_caption;
