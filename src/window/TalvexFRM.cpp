@@ -294,6 +294,12 @@ void TalvexFRM::createControls() {
     TXT_OutPut->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // Log lines are long: one screen row per line, scrolled sideways when needed.
     TXT_OutPut->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Log lines are Latin text in the main: kerning and ligatures add nothing to them, but shaping
+    // them is most of what a line costs the pane, as Qt shapes a line again each time it paints it.
+    // Text that needs shaping (Arabic, Indic scripts) is still shaped.
+    QFont paneFont = base;
+    paneFont.setStyleStrategy(QFont::PreferNoShaping);
+    TXT_OutPut->setFont(paneFont);
     // The echo (EchoPane) keeps no undo history and caps the pane's lines.
 
     // Winsock1, the UDP socket, is a non-visual child made with the run (TalvexFRM_Run.cpp).
