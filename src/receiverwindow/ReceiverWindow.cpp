@@ -5,6 +5,7 @@
 #include "settings/SettingKeys.h"
 #include "settings/SettingValues.h"
 #include "settings/Settings.h"
+#include "window/EchoPane.h"
 
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -67,7 +68,6 @@ ReceiverWindow::ReceiverWindow(QWidget* parent) : QWidget(parent) {
     m_view = new QPlainTextEdit(this);
     m_view->setReadOnly(true);
     m_view->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_view->setMaximumBlockCount(MaxKept);
     m_view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_pausedNote = new QLabel(text(Msg::ReceiverPaused), this);
     m_pausedNote->hide();
@@ -83,6 +83,10 @@ ReceiverWindow::ReceiverWindow(QWidget* parent) : QWidget(parent) {
     buttons->addWidget(clearButton);
     buttons->addWidget(saveButton);
     buttons->addStretch();
+
+    // The count label is this window's own: the echo is given none to write.
+    m_echo = new EchoPane(m_view, nullptr, this);
+    m_echo->setMaxLines(MaxKept);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_listening);
@@ -189,14 +193,13 @@ void ReceiverWindow::showNew() {
     m_count->setText(text(Msg::ReceiverCount).arg(messages()));
     if (m_paused || m_unshown == 0)
         return;
-    if (m_unshown >= qsizetype(m_kept.size()))
-        m_view->clear();
     QStringList lines;
     lines.reserve(m_unshown);
     for (auto it = m_kept.end() - m_unshown; it != m_kept.end(); ++it)
         lines << viewLine(*it);
     m_unshown = 0;
-    m_view->appendPlainText(lines.join(QLatin1Char('\n')));
+    m_echo->appendShown(lines);
+    m_echo->flush(); // this window's own timer paces the frames
 }
 
 void ReceiverWindow::updateRate() {
@@ -218,11 +221,13 @@ void ReceiverWindow::togglePause() {
 void ReceiverWindow::clear() {
     m_kept.clear();
     m_unshown = 0;
-    m_view->clear();
+    m_echo->clear();
 }
 
 QString ReceiverWindow::viewText() const {
-    return m_view->toPlainText();
+    QString shown = m_echo->text();
+    shown.chop(1); // the line end after the last line
+    return shown;
 }
 
 bool ReceiverWindow::saveTo(const QString& path, QString* error) const {

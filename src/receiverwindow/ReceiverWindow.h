@@ -12,6 +12,7 @@
 #include <deque>
 #include <memory>
 
+class EchoPane;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -74,5 +75,7 @@ private:
     QLabel* m_rate = nullptr;
     QLabel* m_pausedNote = nullptr;
     QPlainTextEdit* m_view = nullptr;
+    // Follows the newest message, holds still for a reader, keeps MaxKept lines.
+    EchoPane* m_echo = nullptr;
     QPushButton* m_pause = nullptr;
 };

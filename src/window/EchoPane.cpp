@@ -77,7 +77,7 @@ void EchoPane::resetDocument() {
     // Lines are only ever appended by the program; an undo history would just grow. Both are set
     // again after every clear, so that no reset of the document loses them.
     m_pane->setUndoRedoEnabled(false);
-    m_pane->setMaximumBlockCount(MaxLines);
+    m_pane->setMaximumBlockCount(m_maxLines);
     m_oneEmptyLine = false;
 }
 
@@ -161,21 +161,32 @@ QString EchoPane::displayText(const QByteArray& line) {
     return text;
 }
 
-void EchoPane::queue(const QByteArray& line) {
-    m_waiting.append(displayText(line));
+void EchoPane::queue(const QString& line) {
+    m_waiting.append(line);
     // The pane keeps only the most recent lines; so do the lines waiting for it.
-    if (m_waiting.size() > MaxLines)
+    if (m_waiting.size() > m_maxLines)
         m_waiting.removeFirst();
 }
 
 void EchoPane::append(const QByteArray& line) {
-    queue(line);
+    queue(displayText(line));
     scheduleFrame();
 }
 
 void EchoPane::append(const QByteArray& line, const QString& countCaption) {
-    queue(line);
+    queue(displayText(line));
     setCount(countCaption); // one frame decision for the two
+}
+
+void EchoPane::appendShown(const QStringList& lines) {
+    for (const QString& line : lines.size() > m_maxLines ? lines.mid(lines.size() - m_maxLines) : lines)
+        queue(line);
+    scheduleFrame();
+}
+
+void EchoPane::setMaxLines(int lines) {
+    m_maxLines = std::max(1, lines);
+    m_pane->setMaximumBlockCount(m_maxLines);
 }
 
 void EchoPane::setCount(const QString& caption) {
@@ -214,7 +225,8 @@ void EchoPane::flush() {
     m_sinceFrame.start();
     if (m_captionWaiting) {
         m_captionWaiting = false;
-        m_countLabel->setText(m_caption);
+        if (m_countLabel)
+            m_countLabel->setText(m_caption);
     }
     if (m_waiting.isEmpty())
         return;

@@ -14,13 +14,14 @@ class QPlainTextEdit;
 // The output pane and the line count above it, as the run and the preview fill them. Lines are
 // kept as bytes until shown; the pane shows each as one block, decoded for display only (a line
 // that is valid UTF-8 as UTF-8, any other as Windows-1252), at most MaxLineBytes of it, and keeps
-// the last MaxLines lines.
+// the last MaxLines lines (or as many as setMaxLines says).
 //
 // Lines and counts arrive at whatever rate the run produces them, but a person reads neither
 // faster than a few times a second, and every paint of the window costs the process more than
 // producing a line: both are painted together at most once per FrameMs, the lines of a frame in
 // one edit of the pane, and not at all while the window is minimised. A line that comes after a
-// quiet FrameMs is shown at once. The views belong to the window; this only writes into them.
+// quiet FrameMs is shown at once. The views belong to the window; this only writes into them. A
+// window that keeps its count elsewhere gives no count label.
 //
 // The pane follows the newest line while its view is at the end, however the end was reached,
 // and holds still for a reader elsewhere or one dragging a selection: the lines under the reader
@@ -46,6 +47,10 @@ public:
     void setCount(const QString& caption);
     // Both at once: one frame for the two, where one after the other could take two.
     void append(const QByteArray& line, const QString& countCaption);
+    // Lines already decoded for display, shown by the next frame like produced lines.
+    void appendShown(const QStringList& lines);
+    // Keeps the last `lines` lines instead of MaxLines.
+    void setMaxLines(int lines);
     // Empties the pane and drops waiting lines; the count keeps its text.
     void clear();
     // Shows whatever waits, now.
@@ -59,7 +64,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void queue(const QByteArray& line);
+    void queue(const QString& line);
     void appendLines(const QStringList& lines);
     bool atEnd() const;
     void readerMoved();
@@ -73,6 +78,7 @@ private:
     // Kept from the start: while the pane is being destroyed its viewport() may no longer be asked.
     QObject* m_viewport = nullptr;
     QLabel* m_countLabel;
+    int m_maxLines = MaxLines;
     QStringList m_waiting;
     QString m_caption;
     bool m_captionWaiting = false;

@@ -8,7 +8,10 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QTextBlock>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -38,6 +41,7 @@ private slots:
     void receivesTheMainWindowsRun_data();
     void receivesTheMainWindowsRun();
     void portInUseOffersAnother();
+    void viewHoldsStillForAReader();
 
 private:
     void writeIni(const QByteArray& body) { QVERIFY(m_dir->write(QStringLiteral("Talvex.ini"), body)); }
@@ -192,6 +196,42 @@ void TestCompanion::portInUseOffersAnother() {
     listen->click();
     QCOMPARE(companion.listening(), QStringList{QStringLiteral("udp://127.0.0.1:%1").arg(other->value())});
     QVERIFY(!other->isVisible());
+}
+
+void TestCompanion::viewHoldsStillForAReader() {
+    ReceiverWindow companion;
+    companion.show();
+    QVERIFY(companion.listen(udp(0)));
+    const quint16 port = quint16(companion.listening().value(0).section(QLatin1Char(':'), -1).toUInt());
+    auto* view = companion.findChild<QPlainTextEdit*>();
+    QVERIFY(view && port != 0);
+    QUdpSocket sender;
+    qint64 sent = 0;
+    const auto send = [&](int count) {
+        for (int i = 0; i < count; ++i, ++sent) {
+            sender.writeDatagram("message " + QByteArray::number(sent), QHostAddress::LocalHost, port);
+            if (i % 100 == 99)
+                QCoreApplication::processEvents();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(companion.messages(), sent, 5000);
+        QTest::qWait(250); // a few of the view's frames
+    };
+    const auto topLine = [view] { return view->cursorForPosition(QPoint(2, 2)).block().text(); };
+
+    send(ReceiverWindow::MaxKept + 200);
+    QCOMPARE(view->blockCount(), ReceiverWindow::MaxKept);
+    QScrollBar* bar = view->verticalScrollBar();
+    QCOMPARE(bar->value(), bar->maximum());
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    const QString read = topLine();
+    send(50);
+    // Past its cap the view drops its oldest lines, not the reader's.
+    QCOMPARE(topLine(), read);
+    QCOMPARE(view->blockCount(), ReceiverWindow::MaxKept);
+    bar->setValue(bar->maximum());
+    send(5);
+    QCOMPARE(view->document()->lastBlock().text(), QStringLiteral("message %1").arg(sent - 1));
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 QTEST_MAIN(TestCompanion)
