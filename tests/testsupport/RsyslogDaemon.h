@@ -51,3 +51,15 @@ private:
     QProcess m_process;
     QString m_error;
 };
+
+// In a test function (QtTest included): skips where rsyslog cannot be had beside the machine's own logger,
+// and fails where it is only not installed yet.
+#define TALVEX_REQUIRE_RSYSLOG()                                                                             \
+    do {                                                                                                     \
+        bool skip_ = false;                                                                                  \
+        if (const QString why_ = RsyslogDaemon::missing(&skip_); !why_.isEmpty()) {                          \
+            if (skip_)                                                                                       \
+                QSKIP(qPrintable(why_));                                                                     \
+            QFAIL(qPrintable(why_));                                                                         \
+        }                                                                                                    \
+    } while (false)

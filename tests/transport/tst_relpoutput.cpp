@@ -38,12 +38,7 @@ private:
 };
 
 void TestRelpOutput::initTestCase() {
-    bool skip = false;
-    if (const QString why = RsyslogDaemon::missing(&skip); !why.isEmpty()) {
-        if (skip)
-            QSKIP(qPrintable(why));
-        QFAIL(qPrintable(why));
-    }
+    TALVEX_REQUIRE_RSYSLOG();
 }
 
 void TestRelpOutput::init() {

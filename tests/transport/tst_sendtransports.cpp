@@ -48,12 +48,7 @@ private:
 };
 
 void TestSendTransports::initTestCase() {
-    bool skip = false;
-    if (const QString why = RsyslogDaemon::missing(&skip); !why.isEmpty()) {
-        if (skip)
-            QSKIP(qPrintable(why));
-        QFAIL(qPrintable(why));
-    }
+    TALVEX_REQUIRE_RSYSLOG();
     QVERIFY(m_certDir.isValid());
     QVERIFY2(m_certs.make(m_certDir.path()), qPrintable(m_certs.error()));
 }

@@ -93,12 +93,7 @@ long residentKiB() {
 } // namespace
 
 void TestTcpOutput::initTestCase() {
-    bool skip = false;
-    if (const QString why = RsyslogDaemon::missing(&skip); !why.isEmpty()) {
-        if (skip)
-            QSKIP(qPrintable(why));
-        QFAIL(qPrintable(why));
-    }
+    TALVEX_REQUIRE_RSYSLOG();
 }
 
 void TestTcpOutput::init() {
