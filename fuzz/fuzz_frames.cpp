@@ -48,7 +48,8 @@ QList<QByteArray> reference(const QByteArray& s, bool* ok) {
         qsizetype digits = pos;
         while (digits < s.size() && isDigit(s[digits]))
             ++digits;
-        if (digits == pos || s[pos] == '0' || digits - pos > 7 || digits == s.size() || s[digits] != ' ') {
+        if (digits == pos || (s[pos] == '0' && digits - pos > 1) || digits - pos > 7 || digits == s.size() ||
+            s[digits] != ' ') {
             *ok = false;
             return out;
         }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for listening addresses (--listen and the companion window's): any text is either
-// refused with a reason or gives an address whose own text reads back to the very same address.
+// refused with a reason or gives an address whose own text reads back to the very same address
+// (a tls:// address without its port included).
 #include "receive/ListenAddress.h"
 
 #include <QString>

@@ -100,6 +100,10 @@ int enterWorkingFolder(const QCoreApplication& app, bool* helpAll, ReceiverReque
         !ListenAddress::parse(parser.isSet(listen) ? parser.value(listen) : DefaultReceiverListen,
                               &receiver->address, &listenError))
         return usageError(QStringLiteral("--listen: ") + listenError);
+    // The window has no certificate to show its clients: TLS is talvex-receive's.
+    if (receiver->wanted && receiver->address.transport == ListenAddress::Transport::Tls)
+        return usageError(QStringLiteral("--listen: the receiver window listens on udp:// or tcp://; for "
+                                         "tls:// use talvex-receive with --cert and --key"));
 
     QString dir;
     QString error;

@@ -35,7 +35,8 @@ bool FrameSplitter::feedOctetCounted(QByteArrayView bytes, const Visit& visit) {
             // In the length field: digits up to the space.
             while (pos < size && bytes[pos] != ' ') {
                 const char c = bytes[pos];
-                if (!isDigit(c) || (m_pending.isEmpty() && c == '0'))
+                // No leading zero; a lone 0 is the empty message, as talvex-send frames an empty line.
+                if (!isDigit(c) || (m_pending.size() == 1 && m_pending.front() == '0'))
                     return fail(QStringLiteral("octet-counted frame without a valid length"));
                 if (m_pending.size() == MaxLengthDigits)
                     return fail(QStringLiteral("octet-counted frame longer than %1 bytes").arg(MaxMessage));

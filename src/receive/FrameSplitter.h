@@ -9,10 +9,10 @@
 
 // Cuts the byte stream of one syslog connection into messages. Both framings of RFC 6587 are
 // understood, and told apart by the first byte of the connection, as the syslog daemons do: a
-// digit starts octet counting ("LEN SP MSG", LEN without leading zero), anything else messages
-// each followed by a line feed (the line feed is not part of the message). A message is handed
-// on unchanged otherwise. Holds at most one unfinished message, and never more than MaxMessage
-// bytes of it.
+// digit starts octet counting ("LEN SP MSG", LEN without leading zero; "0 " is an empty
+// message), anything else messages each followed by a line feed (the line feed is not part of
+// the message). A message is handed on unchanged otherwise. Holds at most one unfinished
+// message, and never more than MaxMessage bytes of it.
 class FrameSplitter {
 public:
     enum class Framing { Unknown, OctetCounting, LineFeed };

@@ -5,10 +5,22 @@
 
 namespace {
 const QLatin1String Separator("://");
+
+QString schemeName(ListenAddress::Transport transport) {
+    switch (transport) {
+    case ListenAddress::Transport::Udp:
+        return QStringLiteral("udp");
+    case ListenAddress::Transport::Tcp:
+        return QStringLiteral("tcp");
+    case ListenAddress::Transport::Tls:
+        return QStringLiteral("tls");
+    }
+    return QString();
+}
 } // namespace
 
 QString ListenAddress::toString(Transport transport, const QHostAddress& address, quint16 port) {
-    const QString scheme = transport == Transport::Udp ? QStringLiteral("udp") : QStringLiteral("tcp");
+    const QString scheme = schemeName(transport);
     const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
                              ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
                              : address.toString();
@@ -29,34 +41,42 @@ bool ListenAddress::parse(const QString& text, ListenAddress* result, QString* e
     }
     ListenAddress a;
     const QString scheme = text.left(schemeEnd).toLower();
-    if (scheme == QLatin1String("udp")) {
-        a.transport = Transport::Udp;
-    } else if (scheme == QLatin1String("tcp")) {
-        a.transport = Transport::Tcp;
-    } else {
-        *error = QStringLiteral("unknown transport \"%1\" in \"%2\" (udp or tcp)").arg(scheme, text);
+    bool known = false;
+    for (const Transport t : {Transport::Udp, Transport::Tcp, Transport::Tls}) {
+        if (scheme == schemeName(t)) {
+            a.transport = t;
+            known = true;
+        }
+    }
+    if (!known) {
+        *error = QStringLiteral("unknown transport \"%1\" in \"%2\" (udp, tcp or tls)").arg(scheme, text);
         return false;
     }
 
     const QString rest = text.mid(schemeEnd + Separator.size());
+    // Only TLS has a port of its own to fall back on; syslog's 514 would need privileges.
+    const bool portOptional = a.transport == Transport::Tls;
     QString host;
-    QString port;
+    QString port = portOptional ? QString::number(TlsPort) : QString();
     if (rest.startsWith(QLatin1Char('['))) {
         const qsizetype close = rest.indexOf(QLatin1Char(']'));
-        if (close < 0 || rest.mid(close + 1, 1) != QLatin1String(":")) {
+        const bool portFollows = rest.mid(close + 1, 1) == QLatin1String(":");
+        if (close < 0 || (!portFollows && !(portOptional && close == rest.size() - 1))) {
             *error = QStringLiteral("write an IPv6 address as [::1]:PORT (got \"%1\")").arg(text);
             return false;
         }
         host = rest.mid(1, close - 1);
-        port = rest.mid(close + 2);
+        if (portFollows)
+            port = rest.mid(close + 2);
     } else {
         const qsizetype colon = rest.lastIndexOf(QLatin1Char(':'));
-        if (colon < 0) {
+        if (colon < 0 && !portOptional) {
             *error = QStringLiteral("no port in \"%1\" (as in udp://0.0.0.0:5514)").arg(text);
             return false;
         }
-        host = rest.left(colon);
-        port = rest.mid(colon + 1);
+        host = colon < 0 ? rest : rest.left(colon);
+        if (colon >= 0)
+            port = rest.mid(colon + 1);
         if (host.contains(QLatin1Char(':'))) {
             *error = QStringLiteral("write an IPv6 address in brackets, as in udp://[::1]:5514 (got \"%1\")")
                          .arg(text);

@@ -5,10 +5,12 @@
 #include <QString>
 
 // Where a receiver listens: a transport, a local address and a port, written as a URL such as
-// "udp://0.0.0.0:5514", "tcp://127.0.0.1:5514" or "udp://[::1]:5514". Port 0 lets the system
+// "udp://0.0.0.0:5514", "tcp://127.0.0.1:5514", "tls://[::1]:6514". Port 0 lets the system
 // choose a free one.
 struct ListenAddress {
-    enum class Transport { Udp, Tcp };
+    enum class Transport { Udp, Tcp, Tls };
+    // The port of syslog over TLS, as talvex-send's: a tls:// address may leave it out.
+    static constexpr quint16 TlsPort = 6514;
 
     Transport transport = Transport::Udp;
     QHostAddress address;

@@ -76,6 +76,15 @@ ReceiveCommand::Status ReceiveCommand::prepare() {
         printError(m_output.error());
         return BadUsage;
     }
+    if (!m_options.tls.isEmpty()) {
+        QSslConfiguration tls;
+        QString error;
+        if (!m_options.tls.load(&tls, &error)) {
+            printError(error);
+            return BadUsage;
+        }
+        m_reception->setTlsConfiguration(tls);
+    }
     const ListenError error = m_reception->listen(m_options.listen);
     if (error.isError()) {
         printError(error.text);
@@ -191,6 +200,7 @@ void ReceiveCommand::printSummary(Status status) {
                       {QStringLiteral("messages_per_second"), rate},
                       {QStringLiteral("connections"), r.connections()},
                       {QStringLiteral("framing_errors"), r.framingErrors()},
+                      {QStringLiteral("tls_handshakes_failed"), r.handshakeFailures()},
                       {QStringLiteral("datagrams_dropped"), qint64(r.droppedDatagrams())},
                       {QStringLiteral("ambiguous"), m_output.ambiguous()},
                       {QStringLiteral("senders"), senders},
@@ -234,6 +244,9 @@ void ReceiveCommand::printSummary(Status status) {
     if (r.framingErrors() > 0)
         printError(QStringLiteral("%1 closed for a broken framing")
                        .arg(plural(r.framingErrors(), "connection", "connections")));
+    if (r.handshakeFailures() > 0)
+        printError(QStringLiteral("%1 closed: the TLS handshake failed")
+                       .arg(plural(r.handshakeFailures(), "connection", "connections")));
     if (m_output.ambiguous() > 0)
         printError(QStringLiteral("%1 the line end written after each: ambiguous in the output")
                        .arg(plural(m_output.ambiguous(), "message holds", "messages hold")));

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -25,15 +26,26 @@ ReceiveOptions::Action ReceiveOptions::parse(const QStringList& arguments, Recei
                                              QString* text) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Receives syslog messages over UDP and TCP, writes each one unchanged, counts them, and\n"
+        "Receives syslog messages over UDP, TCP and TLS, writes each one unchanged, counts them, and\n"
         "can prove that the lines of a file all arrived: the receiving end of talvex-send."));
     const QCommandLineOption listen(
         {QStringLiteral("l"), QStringLiteral("listen")},
-        QStringLiteral("Listen on URL: udp://HOST:PORT or tcp://HOST:PORT, HOST an IP address of this "
-                       "machine (IPv6 in brackets, as udp://[::1]:5514; port 0 lets the system choose). "
-                       "Repeat for more. TCP takes both framings of RFC 6587 (octet counting, or a line "
-                       "feed after each message), chosen by each connection's first byte."),
+        QStringLiteral("Listen on URL: udp://HOST:PORT, tcp://HOST:PORT or tls://HOST[:PORT] (port 6514 "
+                       "by default), HOST an IP address of this machine (IPv6 in brackets, as "
+                       "udp://[::1]:5514; port 0 lets the system choose). Repeat for more. TCP and TLS "
+                       "take both framings of RFC 6587 (octet counting, or a line feed after each "
+                       "message), chosen by each connection's first byte."),
         QStringLiteral("URL"));
+    const QCommandLineOption cert(QStringLiteral("cert"),
+                                  QStringLiteral("With tls://: the receiver's certificate (PEM; required)."),
+                                  QStringLiteral("FILE"));
+    const QCommandLineOption key(
+        QStringLiteral("key"), QStringLiteral("With tls://: its private key (PEM, not encrypted; required)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption ca(QStringLiteral("ca"),
+                                QStringLiteral("With tls://: require a client certificate signed by a CA of "
+                                               "FILE (PEM); a client without one is refused."),
+                                QStringLiteral("FILE"));
     const QCommandLineOption echo(QStringLiteral("echo"),
                                   QStringLiteral("Write each message to standard output."));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
@@ -75,8 +87,8 @@ ReceiveOptions::Action ReceiveOptions::parse(const QStringList& arguments, Recei
                                      QStringLiteral("The summary on standard error as text (the default) "
                                                     "or as one JSON object."),
                                      QStringLiteral("text|json"));
-    parser.addOptions({listen, echo, output, append, lineEnd, count, timeout, idle, duration, expect,
-                       lineEnds, inOrder, quiet, summary});
+    parser.addOptions({listen, cert, key, ca, echo, output, append, lineEnd, count, timeout, idle, duration,
+                       expect, lineEnds, inOrder, quiet, summary});
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
 
@@ -116,6 +128,17 @@ ReceiveOptions::Action ReceiveOptions::parse(const QStringList& arguments, Recei
     }
     if (o.listen.isEmpty())
         return fail(QStringLiteral("say where to listen, as in --listen udp://127.0.0.1:5514"));
+    o.tls = {parser.value(cert), parser.value(key), parser.value(ca)};
+    const bool tlsListened = std::any_of(o.listen.cbegin(), o.listen.cend(), [](const ListenAddress& a) {
+        return a.transport == ListenAddress::Transport::Tls;
+    });
+    if (tlsListened && (o.tls.certFile.isEmpty() || o.tls.keyFile.isEmpty()))
+        return fail(QStringLiteral("a tls:// address needs --cert FILE and --key FILE: the receiver's "
+                                   "certificate and its private key"));
+    for (const QCommandLineOption* option : {&cert, &key, &ca}) {
+        if (!tlsListened && parser.isSet(*option))
+            return fail(QStringLiteral("--%1 goes with a tls:// address").arg(option->names().constFirst()));
+    }
 
     o.echo = parser.isSet(echo);
     if (parser.isSet(output)) {

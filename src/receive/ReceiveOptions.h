@@ -3,6 +3,7 @@
 
 #include "engine/LineEnds.h"
 #include "receive/ListenAddress.h"
+#include "receive/TlsServerOptions.h"
 
 #include <QByteArray>
 #include <QList>
@@ -15,6 +16,7 @@ struct ReceiveOptions {
     enum class Summary { Text, Json };
 
     QList<ListenAddress> listen;
+    TlsServerOptions tls; // for the tls:// addresses
     bool echo = false;
     QString outputPath; // empty for none
     bool append = false;

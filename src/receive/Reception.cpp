@@ -23,8 +23,14 @@ ListenError Reception::listen(const QList<ListenAddress>& addresses) {
                 connect(udp, &UdpListener::batchRead, this, &Reception::batchRead);
                 m_listening << ListenAddress::toString(a.transport, a.address, udp->port());
             }
+        } else if (a.transport == ListenAddress::Transport::Tls && !m_tls) {
+            error = {ListenError::Kind::Other,
+                     QStringLiteral("cannot listen on %1: TLS needs a certificate and its private key")
+                         .arg(a.toString()),
+                     QString()};
         } else {
-            auto* tcp = new TcpListener(handler, this);
+            auto* tcp = new TcpListener(
+                handler, a.transport == ListenAddress::Transport::Tls ? m_tls : std::nullopt, this);
             error = tcp->listen(a.address, a.port);
             m_tcp << tcp;
             if (!error.isError()) {
@@ -49,6 +55,7 @@ void Reception::close() {
     for (TcpListener* tcp : std::as_const(m_tcp)) {
         m_closedConnections += tcp->connections();
         m_closedFramingErrors += tcp->framingErrors();
+        m_closedHandshakeFailures += tcp->handshakeFailures();
         delete tcp;
     }
     m_udp.clear();
@@ -71,6 +78,13 @@ qint64 Reception::framingErrors() const {
     qint64 n = m_closedFramingErrors;
     for (const TcpListener* tcp : m_tcp)
         n += tcp->framingErrors();
+    return n;
+}
+
+qint64 Reception::handshakeFailures() const {
+    qint64 n = m_closedHandshakeFailures;
+    for (const TcpListener* tcp : m_tcp)
+        n += tcp->handshakeFailures();
     return n;
 }
 

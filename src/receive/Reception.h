@@ -7,9 +7,11 @@
 
 #include <QList>
 #include <QObject>
+#include <QSslConfiguration>
 #include <QStringList>
 
 #include <map>
+#include <optional>
 
 class TcpListener;
 class UdpListener;
@@ -26,6 +28,9 @@ public:
     explicit Reception(MessageHandler handler, QObject* parent = nullptr);
     ~Reception() override;
 
+    // What tls:// addresses speak: certificate, key, and the check of client certificates. A
+    // tls:// address cannot be listened on without it.
+    void setTlsConfiguration(const QSslConfiguration& configuration) { m_tls = configuration; }
     // Listens on every address, or on none: at the first that fails the others are let go.
     ListenError listen(const QList<ListenAddress>& addresses);
     // Takes no more messages, not even the rest of a batch being read; the counts stay.
@@ -39,6 +44,7 @@ public:
     qint64 bytes() const { return m_bytes; }
     qint64 connections() const;
     qint64 framingErrors() const;
+    qint64 handshakeFailures() const;
     quint64 droppedDatagrams() const;
     // Messages per sender address (its text), and those of the senders beyond MaxSendersShown.
     const std::map<QString, qint64>& perSender() const { return m_perSender; }
@@ -53,6 +59,7 @@ private:
     void count(QByteArrayView message, const QHostAddress& sender);
 
     MessageHandler m_handler;
+    std::optional<QSslConfiguration> m_tls;
     QList<UdpListener*> m_udp;
     QList<TcpListener*> m_tcp;
     QStringList m_listening;
@@ -65,5 +72,6 @@ private:
     qint64* m_lastSenderCount = nullptr;
     qint64 m_closedConnections = 0;
     qint64 m_closedFramingErrors = 0;
+    qint64 m_closedHandshakeFailures = 0;
     quint64 m_closedDropped = 0;
 };

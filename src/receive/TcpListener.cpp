@@ -3,6 +3,8 @@
 
 #include "receive/FrameSplitter.h"
 
+#include "receive/TlsServer.h"
+
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -16,9 +18,22 @@ QString peerText(const QHostAddress& a, quint16 port) {
 }
 } // namespace
 
-TcpListener::TcpListener(MessageHandler handler, QObject* parent)
-    : QObject(parent), m_handler(std::move(handler)), m_server(new QTcpServer(this)) {
-    connect(m_server, &QTcpServer::newConnection, this, &TcpListener::accept);
+TcpListener::TcpListener(MessageHandler handler, const std::optional<QSslConfiguration>& tls, QObject* parent)
+    : QObject(parent), m_handler(std::move(handler)) {
+    if (!tls) {
+        m_server = new QTcpServer(this);
+        connect(m_server, &QTcpServer::newConnection, this, &TcpListener::accept);
+        return;
+    }
+    m_transport = ListenAddress::Transport::Tls;
+    auto* server = new TlsServer(*tls, this);
+    m_server = server;
+    // A TLS connection is queued for taking only once its handshake is done.
+    connect(server, &TlsServer::pendingConnectionAvailable, this, &TcpListener::accept);
+    connect(server, &TlsServer::handshakeFailed, this, [this](const QString& peer, const QString& reason) {
+        ++m_handshakeFailures;
+        emit connectionFailed(QStringLiteral("TLS handshake with %1 failed: %2").arg(peer, reason));
+    });
 }
 
 TcpListener::~TcpListener() = default;
@@ -26,7 +41,7 @@ TcpListener::~TcpListener() = default;
 ListenError TcpListener::listen(const QHostAddress& address, quint16 port) {
     if (m_server->listen(address, port))
         return {};
-    const QString where = ListenAddress::toString(ListenAddress::Transport::Tcp, address, port);
+    const QString where = ListenAddress::toString(m_transport, address, port);
     const QString reason = m_server->errorString();
     switch (m_server->serverError()) {
     case QAbstractSocket::SocketAccessError:

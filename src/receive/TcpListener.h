@@ -10,16 +10,24 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
+#include <QSslConfiguration>
+
+#include <optional>
 
 class QTcpServer;
 class QTcpSocket;
 
-// One TCP listening socket: takes any number of connections at once and cuts each one's stream
-// into messages with a FrameSplitter of its own, so each connection picks its framing.
+// One TCP listening socket, plain or TLS: takes any number of connections at once and cuts each
+// one's stream into messages with a FrameSplitter of its own, so each connection picks its
+// framing. Under TLS a connection is taken once its handshake is done; one that fails it is
+// closed and counted, and the others go on.
 class TcpListener : public QObject {
     Q_OBJECT
 public:
-    explicit TcpListener(MessageHandler handler, QObject* parent = nullptr);
+    // With `tls`, every connection speaks TLS with that configuration (certificate, key, and
+    // whether a client certificate is required).
+    explicit TcpListener(MessageHandler handler, const std::optional<QSslConfiguration>& tls = std::nullopt,
+                         QObject* parent = nullptr);
     ~TcpListener() override;
 
     ListenError listen(const QHostAddress& address, quint16 port);
@@ -29,10 +37,12 @@ public:
     qsizetype openConnections() const { return m_connectionsOpen.size(); }
     // Connections closed because their stream broke the framing.
     qint64 framingErrors() const { return m_framingErrors; }
+    // TLS connections closed because their handshake failed.
+    qint64 handshakeFailures() const { return m_handshakeFailures; }
 
 signals:
     void batchRead();
-    // A connection was dropped for a broken framing; `text` says which and why.
+    // A connection was dropped for a broken framing or a failed handshake; `text` says which and why.
     void connectionFailed(const QString& text);
 
 private:
@@ -47,9 +57,11 @@ private:
     };
 
     MessageHandler m_handler;
+    ListenAddress::Transport m_transport = ListenAddress::Transport::Tcp;
     QTcpServer* m_server = nullptr;
     QHash<QTcpSocket*, Connection> m_connectionsOpen;
     QByteArray m_block; // one read buffer for every connection, reused
     qint64 m_connections = 0;
     qint64 m_framingErrors = 0;
+    qint64 m_handshakeFailures = 0;
 };

@@ -3,11 +3,9 @@
 
 #include "transport/HostLookup.h"
 #include "transport/TcpConnect.h"
+#include "transport/TlsFiles.h"
 #include "transport/TransportError.h"
 
-#include <QFile>
-#include <QSslCertificate>
-#include <QSslKey>
 #include <QSslSocket>
 
 #include <poll.h>
@@ -22,16 +20,6 @@ constexpr int SettleWaitMs = 500;
 
 RunError fileError(const QString& option, const QString& path, const QString& what) {
     return RunError::make(TransportError::TlsRefused, QStringLiteral("%1 %2: %3").arg(option, path, what));
-}
-
-bool readFile(const QString& path, QByteArray* bytes, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    *bytes = file.readAll();
-    return true;
 }
 } // namespace
 
@@ -54,37 +42,22 @@ RunError TlsOutput::prepare() {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     configuration.setProtocol(QSsl::TlsV1_2OrLater);
     QString error;
-    QByteArray bytes;
     if (!m_options.caFile.isEmpty()) {
-        if (!readFile(m_options.caFile, &bytes, &error))
+        QList<QSslCertificate> authorities;
+        if (!TlsFiles::readCertificates(m_options.caFile, &authorities, &error))
             return fileError(QStringLiteral("--ca"), m_options.caFile, error);
-        const QList<QSslCertificate> authorities = QSslCertificate::fromData(bytes, QSsl::Pem);
-        if (authorities.isEmpty())
-            return fileError(QStringLiteral("--ca"), m_options.caFile,
-                             QStringLiteral("no PEM certificate in it"));
         configuration.setCaCertificates(authorities);
     }
     if (m_options.certFile.isEmpty() != m_options.keyFile.isEmpty())
         return RunError::make(TransportError::TlsRefused,
                               QStringLiteral("a client certificate needs both --cert and --key"));
     if (!m_options.certFile.isEmpty()) {
-        if (!readFile(m_options.certFile, &bytes, &error))
+        QList<QSslCertificate> chain;
+        if (!TlsFiles::readCertificates(m_options.certFile, &chain, &error))
             return fileError(QStringLiteral("--cert"), m_options.certFile, error);
-        const QList<QSslCertificate> chain = QSslCertificate::fromData(bytes, QSsl::Pem);
-        if (chain.isEmpty())
-            return fileError(QStringLiteral("--cert"), m_options.certFile,
-                             QStringLiteral("no PEM certificate in it"));
-        if (!readFile(m_options.keyFile, &bytes, &error))
-            return fileError(QStringLiteral("--key"), m_options.keyFile, error);
         QSslKey key;
-        for (const QSsl::KeyAlgorithm algorithm : {QSsl::Rsa, QSsl::Ec, QSsl::Dsa}) {
-            key = QSslKey(bytes, algorithm, QSsl::Pem, QSsl::PrivateKey);
-            if (!key.isNull())
-                break;
-        }
-        if (key.isNull())
-            return fileError(QStringLiteral("--key"), m_options.keyFile,
-                             QStringLiteral("no unencrypted PEM private key (RSA, EC or DSA) in it"));
+        if (!TlsFiles::readPrivateKey(m_options.keyFile, &key, &error))
+            return fileError(QStringLiteral("--key"), m_options.keyFile, error);
         configuration.setLocalCertificateChain(chain);
         configuration.setPrivateKey(key);
     }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "OddBytesSource.h"
+#include "TestCertificates.h"
 #include "TestWorkDir.h"
 
 #include <QJsonDocument>
@@ -48,6 +49,7 @@ class TestReceive : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -61,19 +63,32 @@ private slots:
     void privilegedPort_data();
     void privilegedPort();
     void sigtermGivesTheSummary();
+    void tlsFromTalvexSend_data();
+    void tlsFromTalvexSend();
+    void tlsRefusesClientsWithoutCertificate();
+    void tlsUsageErrors_data();
+    void tlsUsageErrors();
 
 private:
     // Starts talvex-receive listening on `urls` (port 0) with `args`; the ports bound, in order.
     QList<quint16> start(const QStringList& urls, const QStringList& args);
     // Waits for its end: the status (-1 if it did not end or crashed) and its standard error.
     int finish(QByteArray* err, int timeoutMs = 30000);
-    int sendFile(const QString& source, quint16 port);
+    // talvex-send of `source` to `destination` ("127.0.0.1:PORT" or a URL) with `args`: its status.
+    int sendFile(const QString& source, const QString& destination, const QStringList& args = {});
     void sendDatagrams(const QList<QByteArray>& datagrams, quint16 port);
 
+    QTemporaryDir m_certFolder;
+    TestCertificates m_certs;
     std::unique_ptr<TestWorkDir> m_dir;
     std::unique_ptr<QProcess> m_receiver;
     QByteArray m_err;
 };
+
+void TestReceive::initTestCase() {
+    QVERIFY(m_certFolder.isValid());
+    QVERIFY2(m_certs.make(m_certFolder.path()), qPrintable(m_certs.error()));
+}
 
 void TestReceive::init() {
     m_dir = std::make_unique<TestWorkDir>();
@@ -117,13 +132,14 @@ int TestReceive::finish(QByteArray* err, int timeoutMs) {
     return m_receiver->exitCode();
 }
 
-int TestReceive::sendFile(const QString& source, quint16 port) {
+int TestReceive::sendFile(const QString& source, const QString& destination, const QStringList& args) {
     QProcess send;
     send.setWorkingDirectory(m_dir->path());
     send.start(QStringLiteral(TALVEX_SEND),
-               {QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("-q"),
-                QStringLiteral("--line-ends"), QStringLiteral("cr"), QStringLiteral("-t"),
-                QStringLiteral("127.0.0.1:%1").arg(port), source});
+               QStringList{QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("-q"),
+                           QStringLiteral("--line-ends"), QStringLiteral("cr"), QStringLiteral("-t"),
+                           destination} +
+                   args + QStringList{source});
     return send.waitForFinished(30000) ? send.exitCode() : -1;
 }
 
@@ -162,7 +178,7 @@ void TestReceive::bytesUnchangedFromTalvexSend() {
          QStringLiteral("20"), QStringLiteral("-o"), QStringLiteral("out.txt"), QStringLiteral("--echo"),
          QStringLiteral("--line-end"), QLatin1String(lineEnd == "\n" ? "lf" : "crlf")});
     QCOMPARE(ports.size(), 1);
-    QCOMPARE(sendFile(QStringLiteral("src.txt"), ports[0]), 0);
+    QCOMPARE(sendFile(QStringLiteral("src.txt"), QStringLiteral("127.0.0.1:%1").arg(ports[0])), 0);
     QByteArray err;
     QCOMPARE(finish(&err), 0);
     QCOMPARE(m_dir->read(QStringLiteral("out.txt")), joined(lines, lineEnd));
@@ -175,11 +191,12 @@ void TestReceive::bytesUnchangedFromTalvexSend() {
 void TestReceive::bothTcpFramingsOnOneListener() {
     // Two connections at once, each choosing its framing, both written a byte at a time,
     // interleaved, so every cut of a frame is crossed.
-    const QList<QByteArray> counted{"<13>with\nline feed", QByteArray("nul\0inside", 10), "12 digits first"};
+    const QList<QByteArray> counted{"<13>with\nline feed", QByteArray("nul\0inside", 10), QByteArray(),
+                                    "12 digits first"};
     const QList<QByteArray> lined{"<14>plain one", "caf\xe9 \x80", "last without line feed"};
     const QList<quint16> ports =
         start({QStringLiteral("tcp://127.0.0.1:0")},
-              {QStringLiteral("-n"), QStringLiteral("6"), QStringLiteral("--timeout"), QStringLiteral("20"),
+              {QStringLiteral("-n"), QStringLiteral("7"), QStringLiteral("--timeout"), QStringLiteral("20"),
                QStringLiteral("-o"), QStringLiteral("out.txt")});
     QCOMPARE(ports.size(), 1);
     QByteArray octetStream;
@@ -209,7 +226,7 @@ void TestReceive::bothTcpFramingsOnOneListener() {
     b.disconnectFromHost(); // the last message ends with its connection
     QByteArray err;
     QCOMPARE(finish(&err), 0);
-    QVERIFY2(err.contains("6 messages") && err.contains("3 connections") &&
+    QVERIFY2(err.contains("7 messages") && err.contains("3 connections") &&
                  err.contains("1 connection closed for a broken framing"),
              err.constData());
     // Which connection's messages come first is the system's choice: compared as sets.
@@ -353,6 +370,119 @@ void TestReceive::sigtermGivesTheSummary() {
     QCOMPARE(
         summary.value(QStringLiteral("senders")).toObject().value(QStringLiteral("127.0.0.1")).toInteger(),
         3);
+}
+
+void TestReceive::tlsFromTalvexSend_data() {
+    QTest::addColumn<QStringList>("receiverArgs");
+    QTest::addColumn<QStringList>("senderArgs");
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QList<QByteArray>>("lines");
+    const QStringList lf{QStringLiteral("--framing"), QStringLiteral("lf")};
+    // A line feed inside a message would cut it in two under the line-feed framing.
+    QList<QByteArray> noLineFeed = OddBytesSource::lines();
+    noLineFeed.removeOne("first half\nsecond half");
+    QTest::newRow("octet counting") << QStringList() << QStringList() << OddBytesSource::file()
+                                    << OddBytesSource::lines();
+    QTest::newRow("line feed") << QStringList() << lf << QByteArray(noLineFeed.join('\r')) << noLineFeed;
+    QTest::newRow("client certificate required")
+        << QStringList{QStringLiteral("--ca"), m_certs.ca()}
+        << QStringList{QStringLiteral("--cert"), m_certs.clientCert(), QStringLiteral("--key"),
+                       m_certs.clientKey()}
+        << OddBytesSource::file() << OddBytesSource::lines();
+}
+
+void TestReceive::tlsFromTalvexSend() {
+    QFETCH(QStringList, receiverArgs);
+    QFETCH(QStringList, senderArgs);
+    QFETCH(QByteArray, source);
+    QFETCH(QList<QByteArray>, lines);
+    QVERIFY(m_dir->write(QStringLiteral("src.txt"), source));
+    const QList<quint16> ports = start(
+        {QStringLiteral("tls://127.0.0.1:0")},
+        receiverArgs + QStringList{QStringLiteral("--cert"), m_certs.serverCert(), QStringLiteral("--key"),
+                                   m_certs.serverKey(), QStringLiteral("-n"), QString::number(lines.size()),
+                                   QStringLiteral("--timeout"), QStringLiteral("20"), QStringLiteral("-o"),
+                                   QStringLiteral("out.txt")});
+    QCOMPARE(ports.size(), 1);
+    QCOMPARE(sendFile(QStringLiteral("src.txt"), QStringLiteral("tls://127.0.0.1:%1").arg(ports[0]),
+                      senderArgs + QStringList{QStringLiteral("--ca"), m_certs.ca()}),
+             0);
+    QByteArray err;
+    QCOMPARE(finish(&err), 0);
+    QCOMPARE(m_dir->read(QStringLiteral("out.txt")), joined(lines, "\r\n"));
+    QVERIFY2(err.contains("1 connection, count reached"), err.constData());
+}
+
+void TestReceive::tlsRefusesClientsWithoutCertificate() {
+    QVERIFY(m_dir->write(QStringLiteral("src.txt"), "one\rtwo\r"));
+    const QList<quint16> ports = start(
+        {QStringLiteral("tls://127.0.0.1:0")},
+        {QStringLiteral("--cert"), m_certs.serverCert(), QStringLiteral("--key"), m_certs.serverKey(),
+         QStringLiteral("--ca"), m_certs.ca(), QStringLiteral("-n"), QStringLiteral("2"),
+         QStringLiteral("--timeout"), QStringLiteral("20"), QStringLiteral("-o"), QStringLiteral("out.txt")});
+    QCOMPARE(ports.size(), 1);
+    const QString url = QStringLiteral("tls://127.0.0.1:%1").arg(ports[0]);
+    const QStringList trust{QStringLiteral("--ca"), m_certs.ca()};
+    // No certificate, one from another CA, and plain text: each closed, none of it a message.
+    QVERIFY(sendFile(QStringLiteral("src.txt"), url, trust) != 0);
+    QVERIFY(sendFile(QStringLiteral("src.txt"), url,
+                     trust + QStringList{QStringLiteral("--cert"), m_certs.otherCa(), QStringLiteral("--key"),
+                                         m_certs.path(QStringLiteral("other-ca.key"))}) != 0);
+    QTcpSocket plain;
+    plain.connectToHost(QHostAddress::LocalHost, ports[0]);
+    QVERIFY(plain.waitForConnected(5000));
+    plain.write("<13>plain text\n");
+    QVERIFY(plain.waitForDisconnected(5000));
+    QCOMPARE(sendFile(QStringLiteral("src.txt"), url,
+                      trust + QStringList{QStringLiteral("--cert"), m_certs.clientCert(),
+                                          QStringLiteral("--key"), m_certs.clientKey()}),
+             0);
+    QByteArray err;
+    QCOMPARE(finish(&err), 0);
+    QCOMPARE(m_dir->read(QStringLiteral("out.txt")), QByteArray("one\r\ntwo\r\n"));
+    QVERIFY2(err.contains("3 connections closed: the TLS handshake failed") &&
+                 err.count("TLS handshake with 127.0.0.1:") == 3 &&
+                 err.contains("1 connection, count reached"),
+             err.constData());
+}
+
+void TestReceive::tlsUsageErrors_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    const QString tls = QStringLiteral("tls://127.0.0.1:0");
+    const QString missing = m_certFolder.filePath(QStringLiteral("missing.pem"));
+    QTest::newRow("no --cert") << QStringList{QStringLiteral("-l"), tls, QStringLiteral("--key"),
+                                              m_certs.serverKey()}
+                               << QStringLiteral("a tls:// address needs --cert FILE and --key FILE");
+    QTest::newRow("--cert unreadable")
+        << QStringList{QStringLiteral("-l"), tls, QStringLiteral("--cert"), missing, QStringLiteral("--key"),
+                       m_certs.serverKey()}
+        << QStringLiteral("--cert %1: ").arg(missing);
+    QTest::newRow("--key holds no key")
+        << QStringList{QStringLiteral("-l"),     tls,
+                       QStringLiteral("--cert"), m_certs.serverCert(),
+                       QStringLiteral("--key"),  m_certs.serverCert()}
+        << QStringLiteral("--key %1: no unencrypted PEM private key").arg(m_certs.serverCert());
+    QTest::newRow("key of another certificate")
+        << QStringList{QStringLiteral("-l"),     tls,
+                       QStringLiteral("--cert"), m_certs.serverCert(),
+                       QStringLiteral("--key"),  m_certs.clientKey()}
+        << QStringLiteral("--key %1 does not go with the certificate of --cert").arg(m_certs.clientKey());
+    QTest::newRow("--ca without tls://")
+        << QStringList{QStringLiteral("-l"), QStringLiteral("udp://127.0.0.1:0"), QStringLiteral("--ca"),
+                       m_certs.ca()}
+        << QStringLiteral("--ca goes with a tls:// address");
+}
+
+void TestReceive::tlsUsageErrors() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    QProcess process;
+    process.start(QStringLiteral(TALVEX_RECEIVE), args);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 2);
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY2(err.contains(says.toLocal8Bit()) && !err.contains("listening on"), err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestReceive)
