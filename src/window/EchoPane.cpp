@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/EchoPane.h"
 
+#include "window/SteadyScrollBar.h"
+
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -58,6 +60,9 @@ EchoPane::EchoPane(QPlainTextEdit* pane, QLabel* countLabel, QObject* parent)
     : QObject(parent), m_pane(pane), m_countLabel(countLabel) {
     m_frame.setSingleShot(true);
     connect(&m_frame, &QTimer::timeout, this, &EchoPane::frameDue);
+    // Following the newest line moves the bars at every frame; they repaint only when that shows.
+    m_pane->setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical));
+    m_pane->setHorizontalScrollBar(new SteadyScrollBar(Qt::Horizontal));
     const QScrollBar* bar = m_pane->verticalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, &EchoPane::readerMoved);
     // The pane moves its scroll bar quietly when it scrolls for its own cursor (Ctrl+End, Page
@@ -232,6 +237,9 @@ void EchoPane::flush() {
         return;
 
     QScrollBar* bar = m_pane->verticalScrollBar();
+    // The bars show where the frame leaves them, not the steps on the way.
+    const SteadyScrollBar::Hold holdVertical(bar);
+    const SteadyScrollBar::Hold holdHorizontal(m_pane->horizontalScrollBar());
     const int readerTop = bar->value();
     const int blocksBefore = m_pane->document()->blockCount();
     {

@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QByteArray>
 #include <QComboBox>
+#include <QEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QList>
@@ -51,6 +52,23 @@ void chooseLanguage(TalvexFRM& w, int languageOffset);
 // What a control shows as its text: a frame's title, a button's or label's caption, a field's
 // or the source box's text, the echo pane's lines; null for any other widget.
 QString shownText(const QWidget* w);
+
+// Counts the paint events a widget receives while it lives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count() const { return m_count; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++m_count;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    int m_count = 0;
+};
 
 inline QAbstractButton* mediaButton(const TalvexFRM& w, const char* name) {
     return w.MMControl1->findChild<QAbstractButton*>(QString::fromLatin1(name));

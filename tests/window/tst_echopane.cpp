@@ -32,6 +32,8 @@ private slots:
     void capDropsTheLinesRead();
     void pagesAlikeByEveryGesture();
     void selectionWhileLinesArrive();
+    void barRepaintsWhenItMoves_data();
+    void barRepaintsWhenItMoves();
 
 private:
     // Lines in frames, as the run echoes them: `frames` frames of `perFrame` lines each.
@@ -216,4 +218,31 @@ void TestEchoPane::selectionWhileLinesArrive() {
 }
 
 QTEST_MAIN(TestEchoPane)
+void TestEchoPane::barRepaintsWhenItMoves_data() {
+    QTest::addColumn<int>("linesBefore");
+    QTest::addColumn<Gesture>("gesture");
+    QTest::addColumn<bool>("repaints");
+    const Gesture none = [](QPlainTextEdit*) {};
+    QTest::newRow("following, handle as short as it gets") << 2000 << none << false;
+    QTest::newRow("following, handle still shrinking") << 30 << none << true;
+    QTest::newRow("reader pages up") << 2000 << Gesture([](QPlainTextEdit* p) {
+        p->verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+    }) << true;
+    QTest::newRow("reader back at the top")
+        << 2000 << Gesture([](QPlainTextEdit* p) { p->verticalScrollBar()->setValue(0); }) << true;
+}
+
+void TestEchoPane::barRepaintsWhenItMoves() {
+    QFETCH(int, linesBefore);
+    QFETCH(Gesture, gesture);
+    QFETCH(bool, repaints);
+    echo(1, linesBefore);
+    echo(1); // the frame that paints the bar as the lines before left it
+    QVERIFY(showsNewest());
+    WindowTestKit::PaintCounter paints(bar());
+    gesture(pane());
+    echo(10);
+    QCOMPARE(paints.count() > 0, repaints);
+}
+
 #include "tst_echopane.moc"
