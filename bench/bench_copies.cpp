@@ -244,6 +244,16 @@ void lineCost(int lines, double delay) {
                  QStringLiteral("%1 / %2").arg(run.exactCopies() == 1 ? lines : 0).arg(lines),
                  QStringLiteral("all"), verdict(run.exactCopies() == 1));
     }
+    // What the window process costs with nothing painted: the part of a line no frame can save.
+    {
+        CopiesRun run(1, lines, QString::number(delay), int(lines * delay) + 180,
+                      {QStringLiteral("minimised")});
+        const CopyResult& r = run.results[0];
+        printRow(benchmark, QStringLiteral("process CPU per line, window minimised (nothing painted)"),
+                 QStringLiteral("%1 ms").arg(r.finished && r.lines > 0 ? r.cpu / double(r.lines) * 1000 : NAN,
+                                             0, 'f', 4),
+                 QStringLiteral("-"), QStringLiteral("info"));
+    }
     // The floor: what sending a line at this pace costs at the least. A tenth of the lines does.
     const int referenceLines = std::max(1, lines / 10);
     TimingReceiver receiver;
