@@ -213,8 +213,13 @@ QString platform() {
                : name;
 }
 
-// Processor time per line of one copy at `delay`, with the pane filling up and with the pane
-// past its cap, beside the plain reference sender's.
+// A copy's processor time per line it played, in milliseconds; NaN when it did not finish.
+double cpuPerLineMs(const CopyResult& r) {
+    return r.finished && r.lines > 0 ? r.cpu / double(r.lines) * 1000 : NAN;
+}
+
+// Processor time per line of one copy at `delay`, with the pane filling up, with the pane past
+// its cap and with the window minimised, beside the plain reference sender's.
 void lineCost(int lines, double delay) {
     const QString benchmark =
         QStringLiteral("one line, real window (%1), %2 lines at %3 s").arg(platform()).arg(lines).arg(delay);
@@ -223,7 +228,7 @@ void lineCost(int lines, double delay) {
         CopiesRun run(1, lines, QString::number(delay), int(lines * delay) + 180,
                       capped ? QStringList{QStringLiteral("capped")} : QStringList{});
         const CopyResult& r = run.results[0];
-        const double perLineMs = r.finished && r.lines > 0 ? r.cpu / double(r.lines) * 1000 : NAN;
+        const double perLineMs = cpuPerLineMs(r);
         const QString pane = capped ? QStringLiteral(", pane past its cap") : QString();
         if (!capped) {
             before = perLineMs;
@@ -248,11 +253,9 @@ void lineCost(int lines, double delay) {
     {
         CopiesRun run(1, lines, QString::number(delay), int(lines * delay) + 180,
                       {QStringLiteral("minimised")});
-        const CopyResult& r = run.results[0];
         printRow(benchmark, QStringLiteral("process CPU per line, window minimised (nothing painted)"),
-                 QStringLiteral("%1 ms").arg(r.finished && r.lines > 0 ? r.cpu / double(r.lines) * 1000 : NAN,
-                                             0, 'f', 4),
-                 QStringLiteral("-"), QStringLiteral("info"));
+                 QStringLiteral("%1 ms").arg(cpuPerLineMs(run.results[0]), 0, 'f', 4), QStringLiteral("-"),
+                 QStringLiteral("info"));
     }
     // The floor: what sending a line at this pace costs at the least. A tenth of the lines does.
     const int referenceLines = std::max(1, lines / 10);

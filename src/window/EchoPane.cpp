@@ -184,7 +184,7 @@ void EchoPane::append(const QByteArray& line, const QString& countCaption) {
 }
 
 void EchoPane::appendShown(const QStringList& lines) {
-    for (const QString& line : lines.size() > m_maxLines ? lines.mid(lines.size() - m_maxLines) : lines)
+    for (const QString& line : lines)
         queue(line);
     scheduleFrame();
 }
