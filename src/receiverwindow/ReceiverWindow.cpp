@@ -6,12 +6,12 @@
 #include "settings/SettingValues.h"
 #include "settings/Settings.h"
 #include "window/EchoPane.h"
+#include "window/LogView.h"
 
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSpinBox>
@@ -65,9 +65,7 @@ ReceiverWindow::ReceiverWindow(QWidget* parent) : QWidget(parent) {
     counts->addStretch();
     counts->addWidget(m_rate);
 
-    m_view = new QPlainTextEdit(this);
-    m_view->setReadOnly(true);
-    m_view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_view = new LogView(this);
     m_view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_pausedNote = new QLabel(text(Msg::ReceiverPaused), this);
     m_pausedNote->hide();

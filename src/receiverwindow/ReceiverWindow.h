@@ -14,7 +14,7 @@
 
 class EchoPane;
 class QLabel;
-class QPlainTextEdit;
+class LogView;
 class QPushButton;
 class QSpinBox;
 class Reception;
@@ -74,7 +74,7 @@ private:
     QLabel* m_count = nullptr;
     QLabel* m_rate = nullptr;
     QLabel* m_pausedNote = nullptr;
-    QPlainTextEdit* m_view = nullptr;
+    LogView* m_view = nullptr;
     // Follows the newest message, holds still for a reader, keeps MaxKept lines.
     EchoPane* m_echo = nullptr;
     QPushButton* m_pause = nullptr;

@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/EchoPane.h"
 
+#include "window/LogView.h"
 #include "window/SteadyScrollBar.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStringDecoder>
-#include <QTextCursor>
-#include <QTextDocument>
 
 #include <algorithm>
 
@@ -56,7 +53,7 @@ bool decodeUtf8(QByteArrayView bytes, QString* text) {
 
 } // namespace
 
-EchoPane::EchoPane(QPlainTextEdit* pane, QLabel* countLabel, QObject* parent)
+EchoPane::EchoPane(LogView* pane, QLabel* countLabel, QObject* parent)
     : QObject(parent), m_pane(pane), m_countLabel(countLabel) {
     m_frame.setSingleShot(true);
     connect(&m_frame, &QTimer::timeout, this, &EchoPane::frameDue);
@@ -65,36 +62,15 @@ EchoPane::EchoPane(QPlainTextEdit* pane, QLabel* countLabel, QObject* parent)
     m_pane->setHorizontalScrollBar(new SteadyScrollBar(Qt::Horizontal));
     const QScrollBar* bar = m_pane->verticalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, &EchoPane::readerMoved);
-    // The pane moves its scroll bar quietly when it scrolls for its own cursor (Ctrl+End, Page
-    // Down, a selection dragged past the edge), but says so here.
-    connect(m_pane, &QPlainTextEdit::updateRequest, this, [this](const QRect&, int dy) {
-        if (dy != 0)
-            readerMoved();
-    });
     connect(bar, &QScrollBar::rangeChanged, this, &EchoPane::endMoved);
-    m_pane->installEventFilter(this);
     m_viewport = m_pane->viewport();
     m_viewport->installEventFilter(this);
-    resetDocument();
-}
-
-void EchoPane::resetDocument() {
-    // Lines are only ever appended by the program; an undo history would just grow. Both are set
-    // again after every clear, so that no reset of the document loses them.
-    m_pane->setUndoRedoEnabled(false);
-    m_pane->setMaximumBlockCount(m_maxLines);
-    m_oneEmptyLine = false;
+    m_pane->setMaximumLineCount(m_maxLines);
 }
 
 bool EchoPane::atEnd() const {
     const QScrollBar* bar = m_pane->verticalScrollBar();
-    if (bar->value() >= bar->maximum())
-        return true;
-    // Scrolled for the cursor (Ctrl+End), the pane may stop with the last line whole in view, a
-    // row short of the bar's end.
-    QTextCursor last(m_pane->document());
-    last.movePosition(QTextCursor::End);
-    return m_pane->cursorRect(last).bottom() < m_pane->viewport()->height();
+    return bar->value() >= bar->maximum();
 }
 
 void EchoPane::readerMoved() {
@@ -103,9 +79,6 @@ void EchoPane::readerMoved() {
     if (m_writing)
         return;
     m_following = !m_selecting && atEnd();
-    QScrollBar* bar = m_pane->verticalScrollBar();
-    if (m_following && bar->value() < bar->maximum())
-        bar->setValue(bar->maximum());
 }
 
 void EchoPane::endMoved() {
@@ -118,18 +91,7 @@ void EchoPane::endMoved() {
 }
 
 bool EchoPane::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_pane && event->type() == QEvent::KeyPress) {
-        // Page Up and Page Down page the view, as Space, Shift+Space and a click in the scroll
-        // bar's trough do, rather than jump to the pane's hidden cursor first.
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->modifiers() == Qt::NoModifier &&
-            (key->key() == Qt::Key_PageDown || key->key() == Qt::Key_PageUp)) {
-            m_pane->verticalScrollBar()->triggerAction(key->key() == Qt::Key_PageDown
-                                                           ? QAbstractSlider::SliderPageStepAdd
-                                                           : QAbstractSlider::SliderPageStepSub);
-            return true;
-        }
-    } else if (watched == m_viewport) {
+    if (watched == m_viewport) {
         if (event->type() == QEvent::MouseButtonPress) {
             m_selecting = true;
             m_following = false;
@@ -191,7 +153,7 @@ void EchoPane::appendShown(const QStringList& lines) {
 
 void EchoPane::setMaxLines(int lines) {
     m_maxLines = std::max(1, lines);
-    m_pane->setMaximumBlockCount(m_maxLines);
+    m_pane->setMaximumLineCount(m_maxLines);
 }
 
 void EchoPane::setCount(const QString& caption) {
@@ -240,54 +202,19 @@ void EchoPane::flush() {
     // The bars show where the frame leaves them, not the steps on the way.
     const SteadyScrollBar::Hold holdVertical(bar);
     const SteadyScrollBar::Hold holdHorizontal(m_pane->horizontalScrollBar());
-    const int readerTop = bar->value();
-    const int blocksBefore = m_pane->document()->blockCount();
-    {
-        const QScopedValueRollback<bool> writing(m_writing, true);
-        appendLines(m_waiting);
-    }
-    const int added = int(m_waiting.size());
+    const QScopedValueRollback<bool> writing(m_writing, true);
+    // The pane keeps the reader's lines where they are, or shows the oldest line kept where the
+    // lines read were dropped.
+    m_pane->appendLines(m_waiting);
     m_waiting.clear();
-
-    if (m_following && !m_selecting) {
+    if (m_following && !m_selecting)
         bar->setValue(bar->maximum());
-    } else {
-        // The reader's lines stay where they are; where the oldest lines dropped were the ones
-        // read, the view shows the oldest line kept.
-        const int dropped = blocksBefore + added - m_pane->document()->blockCount();
-        const QScopedValueRollback<bool> writing(m_writing, true);
-        bar->setValue(std::max(0, readerTop - std::max(0, dropped)));
-    }
-
-    // The pane's own cursor, hidden in a read-only pane, is at the end after a clear or Ctrl+End:
-    // every edit there moves it and lays its line out once more. Holding no selection, it waits at
-    // the top of the view instead, where appended lines leave it be.
-    if (const QTextCursor cursor = m_pane->textCursor();
-        !m_selecting && !cursor.hasSelection() && cursor.atEnd()) {
-        const QScopedValueRollback<bool> writing(m_writing, true);
-        m_pane->setTextCursor(m_pane->cursorForPosition(QPoint(0, 0)));
-    }
-}
-
-void EchoPane::appendLines(const QStringList& lines) {
-    // One edit for the frame, each line after the break that ends the one before: measured, it
-    // costs less than Qt's append line by line, which repaints only the new rows but does all its
-    // bookkeeping for every line, and far less once the oldest lines are being dropped. The
-    // document drops the oldest blocks beyond its maximum block count. An empty document holding
-    // one empty line still needs the break that ends it.
-    QTextDocument* document = m_pane->document();
-    const bool holdsLines = m_oneEmptyLine || !document->isEmpty();
-    QTextCursor cursor(document);
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText((holdsLines ? QStringLiteral("\n") : QString()) + lines.join(QLatin1Char('\n')));
-    m_oneEmptyLine = document->isEmpty();
 }
 
 void EchoPane::clear() {
     m_waiting.clear();
     flush(); // the count label keeps its last text
     m_pane->clear();
-    resetDocument();
     m_following = true;
 }
 
@@ -297,7 +224,7 @@ void EchoPane::showLines(const QStringList& lines) {
         return;
     {
         const QScopedValueRollback<bool> writing(m_writing, true);
-        appendLines(lines);
+        m_pane->appendLines(lines);
     }
     m_following = true;
     m_pane->verticalScrollBar()->setValue(m_pane->verticalScrollBar()->maximum());
@@ -305,7 +232,5 @@ void EchoPane::showLines(const QStringList& lines) {
 
 QString EchoPane::text() {
     flush();
-    if (!m_oneEmptyLine && m_pane->document()->isEmpty())
-        return QString();
-    return m_pane->toPlainText() + QLatin1Char('\n');
+    return m_pane->lineCount() > 0 ? m_pane->toPlainText() + QLatin1Char('\n') : QString();
 }

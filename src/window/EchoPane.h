@@ -8,8 +8,8 @@
 #include <QStringList>
 #include <QTimer>
 
+class LogView;
 class QLabel;
-class QPlainTextEdit;
 
 // The output pane and the line count above it, as the run and the preview fill them. Lines are
 // kept as bytes until shown; the pane shows each as one block, decoded for display only (a line
@@ -26,12 +26,11 @@ class QPlainTextEdit;
 // The pane follows the newest line while its view is at the end, however the end was reached,
 // and holds still for a reader elsewhere or one dragging a selection: the lines under the reader
 // stay where they are, also when the oldest lines are dropped (unless those are the lines read:
-// then the view shows the oldest line kept). Each line starts with the break that ends the one
-// before, so a line is one block and the pane's text has no empty block after the last line.
+// then the view shows the oldest line kept).
 class EchoPane : public QObject {
     Q_OBJECT
 public:
-    EchoPane(QPlainTextEdit* pane, QLabel* countLabel, QObject* parent = nullptr);
+    EchoPane(LogView* pane, QLabel* countLabel, QObject* parent = nullptr);
 
     static constexpr int MaxLines = 100000;
     static constexpr qsizetype MaxLineBytes = 65536;
@@ -65,16 +64,14 @@ protected:
 
 private:
     void queue(const QString& line);
-    void appendLines(const QStringList& lines);
     bool atEnd() const;
     void readerMoved();
     void endMoved();
     void scheduleFrame();
     void frameDue();
     bool minimised() const;
-    void resetDocument();
 
-    QPlainTextEdit* m_pane;
+    LogView* m_pane;
     // Kept from the start: while the pane is being destroyed its viewport() may no longer be asked.
     QObject* m_viewport = nullptr;
     QLabel* m_countLabel;
@@ -90,6 +87,4 @@ private:
     bool m_selecting = false;
     // The pane's text is being changed by this object, not by the reader.
     bool m_writing = false;
-    // An empty document that holds one empty line, not none.
-    bool m_oneEmptyLine = false;
 };

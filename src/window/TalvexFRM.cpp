@@ -10,6 +10,7 @@
 #include "window/Artwork.h"
 #include "window/CaptionFit.h"
 #include "window/EchoPane.h"
+#include "window/LogView.h"
 #include "window/FileListBox.h"
 #include "window/MediaButtonBar.h"
 #include "window/MessageBox.h"
@@ -27,7 +28,6 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -286,21 +286,18 @@ void TalvexFRM::createControls() {
     bluePalette.setColor(QPalette::WindowText, QColor(0, 0, 255));
     Label3->setPalette(bluePalette);
 
-    TXT_OutPut = make<QPlainTextEdit>(Frame2, "TXT_OutPut", 120, 480, 8055, 2175);
+    // A read-only view of the last lines, one row per line, scrolled sideways when needed.
+    TXT_OutPut = make<LogView>(Frame2, "TXT_OutPut", 120, 480, 8055, 2175);
     // Its scroll bar moves with every frame of the echo: painting its own background spares
     // repainting the frame behind it, and every control in that frame, each time.
     TXT_OutPut->setAutoFillBackground(true);
-    TXT_OutPut->setReadOnly(true);
-    TXT_OutPut->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    // Log lines are long: one screen row per line, scrolled sideways when needed.
-    TXT_OutPut->setLineWrapMode(QPlainTextEdit::NoWrap);
     // Log lines are Latin text in the main: kerning and ligatures add nothing to them, but shaping
     // them is most of what a line costs the pane, as Qt shapes a line again each time it paints it.
     // Text that needs shaping (Arabic, Indic scripts) is still shaped.
     QFont paneFont = base;
     paneFont.setStyleStrategy(QFont::PreferNoShaping);
     TXT_OutPut->setFont(paneFont);
-    // The echo (EchoPane) keeps no undo history and caps the pane's lines.
+    // The echo (EchoPane) caps the pane's lines.
 
     // Winsock1, the UDP socket, is a non-visual child made with the run (TalvexFRM_Run.cpp).
 }

@@ -15,7 +15,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
+class LogView;
 class QPushButton;
 class QRadioButton;
 class FileListBox;
@@ -84,7 +84,7 @@ public:
     QLabel* LBL_LineCount = nullptr;
     QLabel* LBL_Err = nullptr;
     QLabel* Label3 = nullptr;
-    QPlainTextEdit* TXT_OutPut = nullptr;
+    LogView* TXT_OutPut = nullptr;
 
     // The UDP socket, without visible form.
     UdpSink* Winsock1 = nullptr;

@@ -16,7 +16,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 
 #include <cmath>
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowTestKit.h"
+#include "window/LogView.h"
 
 #include "settings/Settings.h"
 #include "window/MessageBox.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -85,7 +85,7 @@ QString shownText(const QWidget* w) {
         return edit->text();
     if (auto* combo = qobject_cast<const QComboBox*>(w))
         return combo->currentText();
-    if (auto* pane = qobject_cast<const QPlainTextEdit*>(w))
+    if (auto* pane = qobject_cast<const LogView*>(w))
         return pane->toPlainText();
     return QString();
 }

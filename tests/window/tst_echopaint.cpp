@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TalvexFRMTestAccess.h"
+#include "window/LogView.h"
 #include "UdpReceiver.h"
 #include "WindowTestKit.h"
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Permissions.h"
+#include "window/LogView.h"
 #include "TalvexFRMTestAccess.h"
 #include "UdpReceiver.h"
 #include "WindowTestKit.h"
@@ -490,7 +491,7 @@ void TestRobustness::sourceFile() {
         } else {
             QVERIFY(MessageBox::shown().isEmpty());
             QCOMPARE(window.LBL_LineCount->text(), QStringLiteral("Lines : %1").arg(lines.size()));
-            QCOMPARE(window.TXT_OutPut->document()->blockCount(), int(lines.size()));
+            QCOMPARE(window.TXT_OutPut->lineCount(), int(lines.size()));
         }
     } else {
         play(window);
