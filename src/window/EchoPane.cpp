@@ -119,7 +119,7 @@ QString EchoPane::displayText(const QByteArray& line) {
     if (cut)
         text += QChar(0x2026); // "…"
     // A line may hold a bare line feed (only a carriage return ends a source line): it is shown
-    // as a break inside the line's own block, so one line stays one block of the pane.
+    // as a break inside the line, so one line stays one line of the pane (the cap counts lines).
     for (QChar& c : text) {
         const char16_t u = c.unicode();
         if (u == u'\n' || u == u'\r' || u == 0x2029 || u == 0xfdd0 || u == 0xfdd1)

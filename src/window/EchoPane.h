@@ -12,7 +12,7 @@ class LogView;
 class QLabel;
 
 // The output pane and the line count above it, as the run and the preview fill them. Lines are
-// kept as bytes until shown; the pane shows each as one block, decoded for display only (a line
+// kept as bytes until shown; the pane shows each as one line, decoded for display only (a line
 // that is valid UTF-8 as UTF-8, any other as Windows-1252), at most MaxLineBytes of it, and keeps
 // the last MaxLines lines (or as many as setMaxLines says).
 //
@@ -38,7 +38,7 @@ public:
 
     // What the pane shows of one line: valid UTF-8 decoded as such, anything else as Windows-1252
     // (Latin-1 where it has no character), cut to MaxLineBytes and then ended by "…". Line breaks
-    // inside the line become line separators, so the line stays one block.
+    // inside the line become line separators, so the line stays one line of the pane.
     static QString displayText(const QByteArray& line);
 
     // A produced line and the count that goes with it, both shown by the next frame.

@@ -128,8 +128,8 @@ void LogView::appendLines(const QStringList& lines) {
         QAccessibleTextInsertEvent inserted(this, at, rowsBefore > 0 ? QLatin1Char('\n') + text : text);
         QAccessible::updateAccessibility(&inserted);
         if (dropped > 0) {
-            QAccessibleTextRemoveEvent removed(this, 0, QStringList(m_rows.mid(0, dropped)).join(QLatin1Char('\n')) +
-                                                            QLatin1Char('\n'));
+            QAccessibleTextRemoveEvent removed(
+                this, 0, QStringList(m_rows.mid(0, dropped)).join(QLatin1Char('\n')) + QLatin1Char('\n'));
             QAccessible::updateAccessibility(&removed);
         }
     }
@@ -258,7 +258,7 @@ QRect LogView::rowRect(int row) const {
 
 int LogView::rowAt(const QPoint& viewportPoint) const {
     if (viewportPoint.y() < 0)
-        return std::max(-1, verticalScrollBar()->value() - 1);
+        return -1;
     const int row = verticalScrollBar()->value() + viewportPoint.y() / m_rowHeight;
     return row < rowCount() ? row : -1;
 }
@@ -266,8 +266,9 @@ int LogView::rowAt(const QPoint& viewportPoint) const {
 LogView::Position LogView::positionAt(const QPoint& viewportPoint) const {
     if (m_rows.isEmpty())
         return Position();
-    const int row = std::clamp(verticalScrollBar()->value() + int(std::floor(qreal(viewportPoint.y()) / m_rowHeight)),
-                               0, rowCount() - 1);
+    const int row =
+        std::clamp(verticalScrollBar()->value() + int(std::floor(qreal(viewportPoint.y()) / m_rowHeight)), 0,
+                   rowCount() - 1);
     return {row, RowLayout(m_rows[row], font()).columnAt(viewportPoint.x() - textLeft())};
 }
 
@@ -276,7 +277,8 @@ QRect LogView::characterRect(const Position& position) const {
         return QRect();
     const RowLayout layout(m_rows[position.row], font());
     const int left = textLeft() + int(layout.xOf(position.column));
-    const int right = textLeft() + int(layout.xOf(std::min(position.column + 1, int(m_rows[position.row].size()))));
+    const int right =
+        textLeft() + int(layout.xOf(std::min(position.column + 1, int(m_rows[position.row].size()))));
     const QRect row = rowRect(position.row);
     return QRect(left, row.top(), std::max(0, right - left), row.height());
 }
@@ -341,8 +343,9 @@ void LogView::paintEvent(QPaintEvent* event) {
         if (row < end.row) {
             // A selection that goes on past the row's end takes its break: a space's width.
             const qreal x = textLeft() + layout.xOf(length);
-            painter.fillRect(QRectF(x, y, QFontMetricsF(font()).horizontalAdvance(QLatin1Char(' ')), m_rowHeight),
-                             selected.background());
+            painter.fillRect(
+                QRectF(x, y, QFontMetricsF(font()).horizontalAdvance(QLatin1Char(' ')), m_rowHeight),
+                selected.background());
         }
         layout.draw(&painter, QPointF(textLeft(), y), selections);
     }

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "OddBytesSource.h"
-#include "window/LogView.h"
 #include "TalvexFRMTestAccess.h"
 #include "UdpReceiver.h"
 #include "WindowTestKit.h"
 #include "receiverwindow/ReceiverWindow.h"
+#include "window/LogView.h"
 
 #include <QCoreApplication>
 #include <QLabel>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TalvexFRMTestAccess.h"
-#include "window/LogView.h"
 #include "UdpReceiver.h"
 #include "WindowTestKit.h"
+#include "window/LogView.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -15,6 +15,8 @@ private slots:
     void keepsTheLastLines_data();
     void keepsTheLastLines();
     void sidewaysRangeFollowsTheWidestRow();
+    void mouseSelects_data();
+    void mouseSelects();
     void answers_data();
     void answers();
 };
@@ -37,8 +39,8 @@ void TestLogView::keepsTheLastLines_data() {
     QTest::newRow("past the cap") << QStringList{"a", "b", "c", "d"} << 2 << "c\nd" << 2;
     QTest::newRow("a line of two rows dropped whole")
         << QStringList{QStringLiteral("a%1a").arg(separator), "b", "c"} << 2 << "b\nc" << 2;
-    QTest::newRow("a line of two rows kept") << QStringList{"a", QStringLiteral("b%1b").arg(separator)} << 1
-                                             << "b\nb" << 2;
+    QTest::newRow("a line of two rows kept")
+        << QStringList{"a", QStringLiteral("b%1b").arg(separator)} << 1 << "b\nb" << 2;
     QTest::newRow("empty lines count") << QStringList{"", "", "x"} << 2 << "\nx" << 2;
 }
 
@@ -78,6 +80,50 @@ void TestLogView::sidewaysRangeFollowsTheWidestRow() {
     QCOMPARE(sideways->maximum(), 0); // the widest left with its line
     view.appendLines({QString(100, QChar(0x4E00))});
     QVERIFY(sideways->maximum() > 0);
+}
+
+void TestLogView::mouseSelects_data() {
+    QTest::addColumn<QString>("gesture");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("double click takes a word") << "double"
+                                               << "beta";
+    QTest::newRow("shift click extends") << "shift"
+                                         << "alpha beta\ngam";
+    QTest::newRow("drag past the bottom scrolls on") << "drag"
+                                                     << "";
+}
+
+void TestLogView::mouseSelects() {
+    QFETCH(QString, gesture);
+    QFETCH(QString, selected);
+    LogView view;
+    view.resize(300, 120);
+    QStringList lines{"alpha beta", "gamma"};
+    for (int i = 0; i < 100; ++i)
+        lines << QStringLiteral("row %1").arg(i);
+    view.appendLines(lines);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QWidget* port = view.viewport();
+    const auto at = [&](int row, int column) {
+        return view.characterRect({row, column}).center() - QPoint(1, 0);
+    };
+    if (gesture == QLatin1String("double")) {
+        QTest::mouseDClick(port, Qt::LeftButton, {}, at(0, 7));
+    } else if (gesture == QLatin1String("shift")) {
+        QTest::mouseClick(port, Qt::LeftButton, {}, at(0, 0));
+        QTest::mouseClick(port, Qt::LeftButton, Qt::ShiftModifier, at(1, 3));
+    } else {
+        QTest::mousePress(port, Qt::LeftButton, {}, at(0, 0));
+        QTest::mouseMove(port, QPoint(20, port->height() + 20));
+        // The view scrolls while the button is held below it, and the selection grows with it.
+        QTRY_VERIFY(view.verticalScrollBar()->value() > 3);
+        QTest::mouseRelease(port, Qt::LeftButton, {}, QPoint(20, port->height() + 20));
+        QVERIFY(view.selectionEnd().row > view.rowAt(QPoint(0, port->height() - 1)));
+        QVERIFY(view.selectedText().startsWith(QStringLiteral("alpha beta\ngamma\nrow 0")));
+        return;
+    }
+    QCOMPARE(view.selectedText(), selected);
 }
 
 void TestLogView::answers_data() {

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Permissions.h"
-#include "window/LogView.h"
 #include "TalvexFRMTestAccess.h"
 #include "UdpReceiver.h"
 #include "WindowTestKit.h"
@@ -8,6 +7,7 @@
 #include "engine/UdpSink.h"
 #include "settings/Settings.h"
 #include "window/EchoPane.h"
+#include "window/LogView.h"
 #include "window/MediaButtonBar.h"
 #include "window/MessageBox.h"
 #include "window/PictureBox.h"

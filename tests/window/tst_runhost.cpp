@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TalvexFRMTestAccess.h"
-#include "window/LogView.h"
 #include "TestWorkDir.h"
 #include "window/EchoPane.h"
+#include "window/LogView.h"
 #include "window/MediaButtonBar.h"
 #include "window/MessageBox.h"
 #include "window/TalvexFRM.h"

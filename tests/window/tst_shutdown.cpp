@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TalvexFRMTestAccess.h"
-#include "window/LogView.h"
 #include "WindowTestKit.h"
 #include "engine/GenerationRun.h"
 #include "settings/Settings.h"
+#include "window/LogView.h"
 #include "window/MediaButtonBar.h"
 #include "window/MessageBox.h"
 #include "window/PictureBox.h"

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Permissions.h"
-#include "window/LogView.h"
 #include "TalvexFRMTestAccess.h"
 #include "WindowTestKit.h"
 #include "settings/Settings.h"
+#include "window/LogView.h"
 #include "window/MediaButtonBar.h"
 #include "window/MessageBox.h"
 #include "window/TalvexFRM.h"

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TalvexFRMTestAccess.h"
-#include "window/LogView.h"
 #include "WindowTestKit.h"
 #include "engine/GenerationRun.h"
 #include "engine/UdpSink.h"
 #include "settings/Settings.h"
+#include "window/LogView.h"
 #include "window/MediaButtonBar.h"
 #include "window/MessageBox.h"
 #include "window/TalvexFRM.h"

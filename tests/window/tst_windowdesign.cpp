@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestWorkDir.h"
-#include "window/LogView.h"
 #include "WindowTestKit.h"
 #include "window/CaptionFit.h"
 #include "window/EchoPane.h"
+#include "window/LogView.h"
 #include "window/MediaButtonBar.h"
 #include "window/MessageBox.h"
 #include "window/TalvexFRM.h"

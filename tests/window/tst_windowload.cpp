@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TalvexFRMTestAccess.h"
-#include "window/LogView.h"
 #include "TestWorkDir.h"
 #include "desktop/InstalledData.h"
 #include "window/FileListBox.h"
+#include "window/LogView.h"
 #include "window/MediaButtonBar.h"
 #include "window/MessageBox.h"
 #include "window/TalvexFRM.h"
