@@ -24,6 +24,9 @@ namespace {
 constexpr int Margin = 4;
 // Sideways, the arrow keys and the bar's arrows move this many pixels.
 constexpr int SidewaysStep = 20;
+// A character's advance not yet asked of the font, and one that a row must be laid out for.
+constexpr qreal NotAsked = -2;
+constexpr qreal LaidOut = -1;
 
 // One row laid out the way it is painted, so that widths, hits and pictures agree.
 class RowLayout {
@@ -83,9 +86,18 @@ int LogView::widthOf(const QString& row) const {
     qreal width = 0;
     for (const QChar c : row) {
         // Tabs go to tab stops, and other controls have no width of their own: laid out for real.
-        if (c.unicode() >= m_latin1Advances.size() || c.unicode() < 0x20)
+        qreal advance = LaidOut;
+        if (c.unicode() < m_latin1Advances.size()) {
+            qreal& known = m_latin1Advances[c.unicode()];
+            // Asked of the font once, when the character first comes. Controls are not asked at
+            // all: the font would look for them in every fallback font there is.
+            if (known == NotAsked)
+                known = c.isPrint() ? QFontMetricsF(font()).horizontalAdvance(c) : LaidOut;
+            advance = known;
+        }
+        if (advance == LaidOut)
             return int(std::ceil(QFontMetricsF(font()).horizontalAdvance(row)));
-        width += m_latin1Advances[c.unicode()];
+        width += advance;
     }
     return int(std::ceil(width));
 }
@@ -94,7 +106,6 @@ void LogView::addRow(const QString& text) {
     const int width = widthOf(text);
     const qint64 number = m_droppedRows + m_rows.size();
     m_rows.append(text);
-    m_rowWidths.append(width);
     while (!m_widest.empty() && m_widest.back().second <= width)
         m_widest.pop_back();
     m_widest.emplace_back(number, width);
@@ -160,7 +171,6 @@ void LogView::dropOldestLines(int lines) {
         m_lineRows.pop_front();
     }
     m_rows.remove(0, rows);
-    m_rowWidths.remove(0, rows);
     m_droppedRows += rows;
     while (!m_widest.empty() && m_widest.front().first < m_droppedRows)
         m_widest.pop_front();
@@ -184,7 +194,6 @@ void LogView::setMaximumLineCount(int lines) {
 void LogView::clear() {
     const bool hadSelection = hasSelection();
     m_rows.clear();
-    m_rowWidths.clear();
     m_lineRows.clear();
     m_widest.clear();
     m_droppedRows = 0;
@@ -217,15 +226,12 @@ QString LogView::toPlainText() const {
 // ---- geometry ----------------------------------------------------------------------------------
 
 void LogView::updateMetrics() {
-    const QFontMetricsF metrics(font());
     m_rowHeight = std::max(1, QFontMetrics(font()).lineSpacing());
-    m_ascent = metrics.ascent();
-    for (int c = 0; c < int(m_latin1Advances.size()); ++c)
-        m_latin1Advances[size_t(c)] = metrics.horizontalAdvance(QChar(c));
+    m_ascent = QFontMetricsF(font()).ascent();
+    m_latin1Advances.fill(NotAsked);
     // Widths follow the font.
     const QStringList rows = m_rows;
     m_rows.clear();
-    m_rowWidths.clear();
     m_widest.clear();
     for (const QString& row : rows)
         addRow(row);

@@ -110,17 +110,18 @@ private:
     void repaintRows(int first, int last);
 
     QStringList m_rows;
-    // The width in pixels of each row, and each kept line's number of rows (oldest first).
-    QList<int> m_rowWidths;
+    // Each kept line's number of rows, oldest first.
     std::deque<int> m_lineRows;
-    // Rows dropped since the view was last emptied: rows are numbered from there for the widest
-    // row's bookkeeping, which keeps the candidates for the widest row (a sliding maximum).
+    // Rows dropped since the view was last emptied: the widest row's bookkeeping numbers rows from
+    // there. It keeps each row that is wider than every row after it, with its width (a sliding
+    // maximum), so the widest kept row is always the first.
     qint64 m_droppedRows = 0;
     std::deque<std::pair<qint64, int>> m_widest;
     int m_maxLines = 0;
     int m_rowHeight = 1;
     qreal m_ascent = 0;
-    std::array<qreal, 256> m_latin1Advances{};
+    // The advance of each Latin-1 character, as the rows need them.
+    mutable std::array<qreal, 256> m_latin1Advances{};
     // Set while the scroll value follows rows dropped above the view: what is shown does not move.
     bool m_shiftingWithRows = false;
 
