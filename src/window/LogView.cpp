@@ -443,6 +443,8 @@ void LogView::keyPressEvent(QKeyEvent* event) {
         selectAll();
         return;
     }
+    if (extendByKey(event))
+        return;
     QScrollBar* vertical = verticalScrollBar();
     QScrollBar* sideways = horizontalScrollBar();
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
@@ -470,6 +472,46 @@ void LogView::keyPressEvent(QKeyEvent* event) {
     // The arrows and Page Up and Down, as every scroll area has them; anything else goes on to the
     // window.
     QAbstractScrollArea::keyPressEvent(event);
+}
+
+bool LogView::extendByKey(QKeyEvent* event) {
+    // Shift with a moving key extends the selection from where it ends, as in any text view; the
+    // view scrolls to keep that end in sight.
+    if (m_rows.isEmpty())
+        return false;
+    Position to = m_cursor;
+    const int length = int(m_rows[to.row].size());
+    const int last = rowCount() - 1;
+    if (event == QKeySequence::SelectNextChar) {
+        to = to.column < length ? Position{to.row, to.column + 1}
+             : to.row < last    ? Position{to.row + 1, 0}
+                                : to;
+    } else if (event == QKeySequence::SelectPreviousChar) {
+        to = to.column > 0 ? Position{to.row, to.column - 1}
+             : to.row > 0  ? Position{to.row - 1, int(m_rows[to.row - 1].size())}
+                           : to;
+    } else if (event == QKeySequence::SelectNextLine || event == QKeySequence::SelectNextPage) {
+        to.row = std::min(last, to.row + (event == QKeySequence::SelectNextLine ? 1 : fullRowsShown()));
+    } else if (event == QKeySequence::SelectPreviousLine || event == QKeySequence::SelectPreviousPage) {
+        to.row = std::max(0, to.row - (event == QKeySequence::SelectPreviousLine ? 1 : fullRowsShown()));
+    } else if (event == QKeySequence::SelectStartOfLine) {
+        to.column = 0;
+    } else if (event == QKeySequence::SelectEndOfLine) {
+        to.column = length;
+    } else if (event == QKeySequence::SelectStartOfDocument) {
+        to = Position();
+    } else if (event == QKeySequence::SelectEndOfDocument) {
+        to = {last, int(m_rows[last].size())};
+    } else {
+        return false;
+    }
+    setSelection(m_anchor, to);
+    QScrollBar* vertical = verticalScrollBar();
+    if (m_cursor.row < vertical->value())
+        vertical->setValue(m_cursor.row);
+    else if (m_cursor.row >= vertical->value() + fullRowsShown())
+        vertical->setValue(m_cursor.row - fullRowsShown() + 1);
+    return true;
 }
 
 void LogView::mousePressEvent(QMouseEvent* event) {

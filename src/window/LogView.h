@@ -19,10 +19,10 @@
 // The top row stays the same row while lines are added and the oldest dropped; when the rows
 // shown are dropped, the view shows the oldest row kept.
 //
-// A reader selects with the mouse (a double click takes a word, Shift+click extends), copies with
-// the keyboard's copy key or the context menu, and selects all with its select-all key; the
-// keyboard pages and scrolls as in any text view. Lines may be as long as the caller allows: the
-// view does not wrap, it scrolls sideways.
+// A reader selects with the mouse (a double click takes a word, Shift+click extends) or with Shift
+// and the moving keys, copies with the keyboard's copy key or the context menu, and selects all
+// with its select-all key; the keyboard pages and scrolls as in any text view. Lines may be as
+// long as the caller allows: the view does not wrap, it scrolls sideways.
 class LogView : public QAbstractScrollArea {
     Q_OBJECT
 public:
@@ -107,6 +107,7 @@ private:
     int fullRowsShown() const;
     int textLeft() const;
     void extendSelection(const QPoint& viewportPoint);
+    bool extendByKey(QKeyEvent* event);
     void repaintRows(int first, int last);
 
     QStringList m_rows;

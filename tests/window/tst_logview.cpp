@@ -91,6 +91,8 @@ void TestLogView::mouseSelects_data() {
                                          << "alpha beta\ngam";
     QTest::newRow("drag past the bottom scrolls on") << "drag"
                                                      << "";
+    QTest::newRow("Shift and the moving keys") << "keys"
+                                               << "beta\ngamma\nrow 0\nr";
 }
 
 void TestLogView::mouseSelects() {
@@ -113,6 +115,12 @@ void TestLogView::mouseSelects() {
     } else if (gesture == QLatin1String("shift")) {
         QTest::mouseClick(port, Qt::LeftButton, {}, at(0, 0));
         QTest::mouseClick(port, Qt::LeftButton, Qt::ShiftModifier, at(1, 3));
+    } else if (gesture == QLatin1String("keys")) {
+        QTest::mouseClick(port, Qt::LeftButton, {}, at(0, 6));
+        for (const auto& [key, times] :
+             {std::pair(Qt::Key_Down, 2), std::pair(Qt::Key_End, 1), std::pair(Qt::Key_Right, 2)})
+            for (int i = 0; i < times; ++i)
+                QTest::keyClick(&view, key, Qt::ShiftModifier);
     } else {
         QTest::mousePress(port, Qt::LeftButton, {}, at(0, 0));
         QTest::mouseMove(port, QPoint(20, port->height() + 20));
