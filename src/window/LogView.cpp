@@ -102,13 +102,16 @@ int LogView::widthOf(const QString& row) const {
     return int(std::ceil(width));
 }
 
-void LogView::addRow(const QString& text) {
-    const int width = widthOf(text);
-    const qint64 number = m_droppedRows + m_rows.size();
-    m_rows.append(text);
+void LogView::noteWidth(int row) {
+    const int width = widthOf(m_rows[row]);
     while (!m_widest.empty() && m_widest.back().second <= width)
         m_widest.pop_back();
-    m_widest.emplace_back(number, width);
+    m_widest.emplace_back(m_droppedRows + row, width);
+}
+
+void LogView::addRow(const QString& text) {
+    m_rows.append(text);
+    noteWidth(rowCount() - 1);
 }
 
 void LogView::appendLines(const QStringList& lines) {
@@ -126,11 +129,6 @@ void LogView::appendLines(const QStringList& lines) {
             addRow(part);
         m_lineRows.push_back(int(parts.size()));
     }
-    const int dropLines = m_maxLines > 0 ? std::max(0, lineCount() - m_maxLines) : 0;
-    const int top = verticalScrollBar()->value();
-    int dropped = 0;
-    for (int i = 0; i < dropLines; ++i)
-        dropped += m_lineRows[size_t(i)];
     if (QAccessible::isActive()) {
         // Assistive technology hears of the text added at the end, then of the oldest dropped.
         const int added = rowCount() - rowsBefore;
@@ -138,13 +136,9 @@ void LogView::appendLines(const QStringList& lines) {
         const QString text = QStringList(m_rows.mid(rowsBefore, added)).join(QLatin1Char('\n'));
         QAccessibleTextInsertEvent inserted(this, at, rowsBefore > 0 ? QLatin1Char('\n') + text : text);
         QAccessible::updateAccessibility(&inserted);
-        if (dropped > 0) {
-            QAccessibleTextRemoveEvent removed(
-                this, 0, QStringList(m_rows.mid(0, dropped)).join(QLatin1Char('\n')) + QLatin1Char('\n'));
-            QAccessible::updateAccessibility(&removed);
-        }
     }
-    dropOldestLines(dropLines);
+    const int top = verticalScrollBar()->value();
+    const int dropped = dropOldestLines(m_maxLines > 0 ? std::max(0, lineCount() - m_maxLines) : 0);
 
     // New rows inside the view are painted; what is shown above them stays (rows dropped above the
     // view move the scroll value with them). Where the rows shown were dropped, the view shows the
@@ -162,13 +156,18 @@ void LogView::appendLines(const QStringList& lines) {
     emit linesAdded(int(lines.size()));
 }
 
-void LogView::dropOldestLines(int lines) {
+int LogView::dropOldestLines(int lines) {
     if (lines <= 0)
-        return;
+        return 0;
     int rows = 0;
     for (int i = 0; i < lines; ++i) {
         rows += m_lineRows.front();
         m_lineRows.pop_front();
+    }
+    if (QAccessible::isActive()) {
+        QAccessibleTextRemoveEvent removed(
+            this, 0, QStringList(m_rows.mid(0, rows)).join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        QAccessible::updateAccessibility(&removed);
     }
     m_rows.remove(0, rows);
     m_droppedRows += rows;
@@ -180,6 +179,7 @@ void LogView::dropOldestLines(int lines) {
         if (end->row < 0)
             *end = Position();
     }
+    return rows;
 }
 
 void LogView::setMaximumLineCount(int lines) {
@@ -230,11 +230,9 @@ void LogView::updateMetrics() {
     m_ascent = QFontMetricsF(font()).ascent();
     m_latin1Advances.fill(NotAsked);
     // Widths follow the font.
-    const QStringList rows = m_rows;
-    m_rows.clear();
     m_widest.clear();
-    for (const QString& row : rows)
-        addRow(row);
+    for (int row = 0; row < rowCount(); ++row)
+        noteWidth(row);
     updateScrollBars();
     viewport()->update();
 }

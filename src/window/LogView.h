@@ -100,8 +100,11 @@ protected:
 
 private:
     int widthOf(const QString& row) const;
+    // Keeps a row's width for the sideways range.
+    void noteWidth(int row);
     void addRow(const QString& text);
-    void dropOldestLines(int lines);
+    // Drops the oldest lines, and says how many rows they took.
+    int dropOldestLines(int lines);
     void updateMetrics();
     void updateScrollBars();
     int fullRowsShown() const;
