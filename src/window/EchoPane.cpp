@@ -65,6 +65,7 @@ EchoPane::EchoPane(LogView* pane, QLabel* countLabel, QObject* parent)
     connect(bar, &QScrollBar::rangeChanged, this, &EchoPane::endMoved);
     m_viewport = m_pane->viewport();
     m_viewport->installEventFilter(this);
+    m_pane->installEventFilter(this);
     m_pane->setMaximumLineCount(m_maxLines);
 }
 
@@ -91,7 +92,9 @@ void EchoPane::endMoved() {
 }
 
 bool EchoPane::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_viewport) {
+    if (watched == m_pane && event->type() == QEvent::Show) {
+        scheduleFrame(); // a restored window shows what waited while it was minimised
+    } else if (watched == m_viewport) {
         if (event->type() == QEvent::MouseButtonPress) {
             m_selecting = true;
             m_following = false;
@@ -167,20 +170,24 @@ bool EchoPane::minimised() const {
 }
 
 void EchoPane::scheduleFrame() {
-    if (m_frame.isActive())
+    // Nobody sees a minimised window: what waits for it costs no layout, and no wake-up, until
+    // the pane is shown again.
+    if (minimised())
         return;
     const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : qint64(FrameMs);
-    if (since >= FrameMs && !minimised())
+    if (since >= FrameMs) {
         flush();
-    else
-        m_frame.start(int(std::clamp<qint64>(FrameMs - since, 1, FrameMs)));
+        return;
+    }
+    // While lines keep coming, the next frame goes with the first line after FrameMs, in the
+    // wake-up that line costs anyway; the timer is only there for the last lines of a burst, and
+    // waits a little longer so as not to wake the process on its own just before that line.
+    if (!m_frame.isActive())
+        m_frame.start(int(FrameMs - since + FrameMs / 2));
 }
 
 void EchoPane::frameDue() {
-    // Nobody sees a minimised window: what waits for it costs no layout until it is restored.
-    if (minimised())
-        m_frame.start(FrameMs);
-    else
+    if (!minimised())
         flush();
 }
 

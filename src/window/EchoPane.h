@@ -20,7 +20,9 @@ class QLabel;
 // faster than a few times a second, and every paint of the window costs the process more than
 // producing a line: both are painted together at most once per FrameMs, the lines of a frame in
 // one edit of the pane, and not at all while the window is minimised. A line that comes after a
-// quiet FrameMs is shown at once. The views belong to the window; this only writes into them. A
+// quiet FrameMs is shown at once; while lines keep coming, a frame goes with the first line after
+// FrameMs, and the last lines of a burst are shown at most one and a half FrameMs after the frame
+// before. The views belong to the window; this only writes into them. A
 // window that keeps its count elsewhere gives no count label.
 //
 // The pane follows the newest line while its view is at the end, however the end was reached,

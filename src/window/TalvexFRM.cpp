@@ -620,7 +620,8 @@ QString TalvexFRM::echoText() {
 
 void TalvexFRM::setLineCountCaption(const QString& caption) {
     // At high rates repainting the count for every line costs more than producing the line, so
-    // the count is painted with the echo's frames: never more than a frame (EchoPane::FrameMs) behind.
+    // the count is painted with the echo's frames: never more than one and a half frames
+    // (EchoPane::FrameMs) behind.
     m_echo->setCount(caption);
 }
 

@@ -35,6 +35,7 @@ private slots:
     void echoOneBlockPerLine();
     void echoAppendsWithoutRewriting();
     void echoBatchesFastLines();
+    void echoFrameGoesWithALine();
     void echoFlushedWhenTheRunPausesOrEnds_data();
     void echoFlushedWhenTheRunPausesOrEnds();
     void echoKeepsTheMostRecentLines();
@@ -152,6 +153,21 @@ void TestRunHost::echoBatchesFastLines() {
     const QString text = m_window->TXT_OutPut->toPlainText();
     QVERIFY(text.startsWith(QStringLiteral("0\n1\n2\n")));
     QVERIFY(text.endsWith(QStringLiteral("19998\n19999")));
+}
+
+void TestRunHost::echoFrameGoesWithALine() {
+    host()->echoLine("first"); // after a quiet spell: shown at once
+    QCOMPARE(pane()->lineCount(), 1);
+    host()->echoLine("second");
+    QCOMPARE(pane()->lineCount(), 1);
+    // The first line after a frame's time brings the frame with it, in the call that gives it.
+    QTest::qWait(EchoPane::FrameMs + 10);
+    host()->echoLine("third");
+    QCOMPARE(pane()->lineCount(), 3);
+    // The last line of a burst comes on its own.
+    host()->echoLine("fourth");
+    QCOMPARE(pane()->lineCount(), 3);
+    QTRY_COMPARE(pane()->lineCount(), 4);
 }
 
 void TestRunHost::echoFlushedWhenTheRunPausesOrEnds_data() {
