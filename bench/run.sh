@@ -6,8 +6,9 @@
 # Usage: bench/run.sh [SELECTION ...]
 #   pacing waitcost rate scale         the engine alone, with a stand-in window
 #   window-rate window-memory          the real window in this process, offscreen
-#   line-cost                          one copy as its own process, 10,000 lines at 10 ms, on an
-#                                      X server (xcb) and offscreen: processor time per line
+#   line-cost                          one copy as its own process, 10,000 lines at 10 ms in three
+#                                      rounds, on an X server (xcb) and offscreen: processor time
+#                                      per line (medians of the rounds)
 #   spacing                            500 lines at 10 ms at the receiver, beside a reference
 #                                      clock_nanosleep sender
 #   send-rate send-pacing              talvex-send as a child process: rate at --delay 0 beside a
