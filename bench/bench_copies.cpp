@@ -229,10 +229,10 @@ QString roundsText(const std::vector<double>& values, const char* unit, int deci
 }
 
 // Processor time per line of one copy at `delay`, with the pane filling up, with the pane past
-// its cap and with the window minimised, beside the plain reference sender's. The machine's
-// own cost per wake-up drifts by more than the differences looked for, so the four are run in
-// turn, round after round, and each row gives the median; the cap's row compares each round's
-// two runs with each other.
+// its cap and with the window minimised, beside a bare Qt program's and the plain reference
+// sender's. The machine's own cost per wake-up drifts by more than the differences looked for,
+// so the runs take turns, round after round, and each row gives the median; the cap's row
+// compares each round's two runs with each other.
 void lineCost(int lines, double delay) {
     const int rounds = 3;
     const int perRun = std::max(1, lines / rounds);
@@ -241,10 +241,11 @@ void lineCost(int lines, double delay) {
                                   .arg(rounds)
                                   .arg(perRun)
                                   .arg(delay);
-    std::vector<double> filling, capped, minimised, reference, cappedChange, fillingShare, cappedShare;
+    std::vector<double> filling, capped, minimised, bare, reference, cappedChange, fillingShare, cappedShare;
     int exactRuns = 0;
     for (int round = 0; round < rounds; ++round) {
-        for (const QString& mode : {QString(), QStringLiteral("capped"), QStringLiteral("minimised")}) {
+        for (const QString& mode :
+             {QString(), QStringLiteral("capped"), QStringLiteral("minimised"), QStringLiteral("bare")}) {
             CopiesRun run(1, perRun, QString::number(delay), int(perRun * delay) + 180,
                           mode.isEmpty() ? QStringList{} : QStringList{mode});
             const CopyResult& r = run.results[0];
@@ -257,10 +258,12 @@ void lineCost(int lines, double delay) {
                 capped.push_back(perLineMs);
                 cappedShare.push_back(share);
                 cappedChange.push_back(100 * (perLineMs - filling.back()) / filling.back());
-            } else {
+            } else if (mode == QLatin1String("minimised")) {
                 minimised.push_back(perLineMs);
+            } else {
+                bare.push_back(perLineMs);
             }
-            if (mode != QLatin1String("minimised") && run.exactCopies() == 1)
+            if ((mode.isEmpty() || mode == QLatin1String("capped")) && run.exactCopies() == 1)
                 ++exactRuns;
         }
         // The floor: what sending a line at this pace costs at the least. A quarter of the lines do.
@@ -288,6 +291,10 @@ void lineCost(int lines, double delay) {
     // What the window process costs with nothing painted: the part of a line no frame can save.
     printRow(benchmark, QStringLiteral("process CPU per line, window minimised (nothing painted)"),
              roundsText(minimised, "ms"), QStringLiteral("-"), QStringLiteral("info"));
+    // What any Qt program costs a line that waits and sends the way a copy does, before Talvex.
+    printRow(benchmark,
+             QStringLiteral("reference bare Qt program (empty window minimised, timerfd, QUdpSocket)"),
+             roundsText(bare, "ms"), QStringLiteral("-"), QStringLiteral("reference"));
     printRow(benchmark, QStringLiteral("reference clock_nanosleep sender: CPU per line"),
              roundsText(reference, "ms"), QStringLiteral("-"), QStringLiteral("reference"));
 }

@@ -13,9 +13,12 @@
 // With "capped" after the folder, the first produced line is followed by as many echoed lines as
 // the pane keeps, so the run goes on past the pane's cap; the times and the line count then run
 // from there. With "minimised", the window is minimised from the start: nothing of the run is
-// painted, which shows what a line costs the window process apart from its frames.
+// painted, which shows what a line costs the window process apart from its frames. With "bare",
+// no Talvex at all: the floor of any Qt program that waits and sends as a copy does (see playBare).
 #include "engine/GenerationRun.h"
 #include "engine/RunHost.h"
+#include "settings/ProfileFile.h"
+#include "settings/SettingKeys.h"
 #include "window/EchoPane.h"
 #include "window/MediaButtonBar.h"
 #include "window/MessageBox.h"
@@ -28,11 +31,14 @@
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QUdpSocket>
+#include <QWidget>
 
 #include <TalvexFRMTestAccess.h>
 
 #include <cstdio>
 #include <ctime>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 namespace {
@@ -60,14 +66,83 @@ QByteArray peakRssKiB() {
     return "-1";
 }
 
+// The same source, pace and receiver as slot 1 of Talvex.ini, played by the plainest Qt program
+// that does it the way a copy does: an empty window, minimised; a kernel timer on the monotonic
+// clock watched by the event loop, armed for each line's place on the schedule; and a
+// QUdpSocket. What it costs a line is what Qt and the machine cost before Talvex does anything.
+int playBare(QApplication& app) {
+    const QString ini = QStringLiteral("Talvex.ini");
+    const QByteArray section = SettingKeys::slotSection(1).toLatin1();
+    const auto value = [&](QLatin1String key) {
+        return ProfileFile::read(ini, section, QByteArray(key.data()));
+    };
+    const qint64 delayNs = qRound64(value(SettingKeys::Delay).toDouble() * 1e9);
+    const quint16 port = value(SettingKeys::Port).toUShort();
+    QFile source(QStringLiteral("Logs Source/") + QString::fromLatin1(value(SettingKeys::SourceFile)) +
+                 QStringLiteral(".txt"));
+    if (delayNs <= 0 || port == 0 || !source.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "talvex_bench_copy bare: no delay, port or source in slot 1\n");
+        return 2;
+    }
+    QList<QByteArray> lines = source.readAll().split('\n');
+    for (QByteArray& line : lines)
+        line.chop(line.endsWith('\r') ? 1 : 0);
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+
+    QWidget window;
+    window.show();
+    window.showMinimized();
+    QUdpSocket socket;
+    const int timer = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    QSocketNotifier expired(timer, QSocketNotifier::Read);
+    timespec next{};
+    ::clock_gettime(CLOCK_MONOTONIC, &next);
+    const auto arm = [&] {
+        const qint64 ns = next.tv_nsec + delayNs;
+        next.tv_sec += time_t(ns / 1000000000);
+        next.tv_nsec = long(ns % 1000000000);
+        const itimerspec at{{0, 0}, next};
+        ::timerfd_settime(timer, TFD_TIMER_ABSTIME, &at, nullptr);
+    };
+    const double cpuStart = seconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double wallStart = seconds(CLOCK_MONOTONIC);
+    qsizetype sent = 0;
+    QObject::connect(&expired, &QSocketNotifier::activated, &app, [&] {
+        quint64 expirations = 0;
+        if (::read(timer, &expirations, sizeof expirations) != sizeof expirations)
+            return;
+        socket.writeDatagram(lines[sent], QHostAddress(QHostAddress::LocalHost), port);
+        if (++sent < lines.size()) {
+            arm();
+            return;
+        }
+        expired.setEnabled(false);
+        say("done " + QByteArray::number(sent) + ' ' +
+            QByteArray::number(seconds(CLOCK_PROCESS_CPUTIME_ID) - cpuStart, 'f', 6) + ' ' +
+            QByteArray::number(seconds(CLOCK_MONOTONIC) - wallStart, 'f', 6) + ' ' + peakRssKiB());
+        app.quit();
+    });
+    if (lines.isEmpty()) {
+        say("done 0 0 0 " + peakRssKiB());
+        return 0;
+    }
+    arm();
+    const int code = app.exec();
+    ::close(timer);
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc < 2 || !QDir::setCurrent(QString::fromLocal8Bit(argv[1]))) {
-        std::fprintf(stderr, "usage: talvex_bench_copy <working directory> [capped|minimised]\n");
+        std::fprintf(stderr, "usage: talvex_bench_copy <working directory> [capped|minimised|bare]\n");
         return 2;
     }
+    if (argc > 2 && qstrcmp(argv[2], "bare") == 0)
+        return playBare(app);
     const bool capped = argc > 2 && qstrcmp(argv[2], "capped") == 0;
     const bool minimised = argc > 2 && qstrcmp(argv[2], "minimised") == 0;
     MessageBox::setScripted(true); // the completion message must not wait for a click

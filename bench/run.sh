@@ -8,7 +8,8 @@
 #   window-rate window-memory          the real window in this process, offscreen
 #   line-cost                          one copy as its own process, 10,000 lines at 10 ms in three
 #                                      rounds, on an X server (xcb) and offscreen: processor time
-#                                      per line (medians of the rounds)
+#                                      per line (medians of the rounds), beside a bare Qt program
+#                                      that waits and sends the same way and a clock_nanosleep sender
 #   spacing                            500 lines at 10 ms at the receiver, beside a reference
 #                                      clock_nanosleep sender
 #   send-rate send-pacing              talvex-send as a child process: rate at --delay 0 beside a
