@@ -94,6 +94,7 @@ int playBare(QApplication& app) {
     window.show();
     window.showMinimized();
     QUdpSocket socket;
+    const QHostAddress receiver(QHostAddress::LocalHost);
     const int timer = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     QSocketNotifier expired(timer, QSocketNotifier::Read);
     timespec next{};
@@ -112,7 +113,7 @@ int playBare(QApplication& app) {
         quint64 expirations = 0;
         if (::read(timer, &expirations, sizeof expirations) != sizeof expirations)
             return;
-        socket.writeDatagram(lines[sent], QHostAddress(QHostAddress::LocalHost), port);
+        socket.writeDatagram(lines[sent], receiver, port);
         if (++sent < lines.size()) {
             arm();
             return;

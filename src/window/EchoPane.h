@@ -22,8 +22,8 @@ class QLabel;
 // one edit of the pane, and not at all while the window is minimised. A line that comes after a
 // quiet FrameMs is shown at once; while lines keep coming, a frame goes with the first line after
 // FrameMs, and the last lines of a burst are shown at most one and a half FrameMs after the frame
-// before. The views belong to the window; this only writes into them. A
-// window that keeps its count elsewhere gives no count label.
+// before. The views belong to the window; this only writes into them. A window that keeps its
+// count elsewhere gives no count label.
 //
 // The pane follows the newest line while its view is at the end, however the end was reached,
 // and holds still for a reader elsewhere or one dragging a selection: the lines under the reader

@@ -57,7 +57,6 @@ public:
 
     int rowCount() const { return int(m_rows.size()); }
     QString rowText(int row) const { return m_rows.value(row); }
-    int rowHeight() const { return m_rowHeight; }
     // The row at this point of the viewport, or -1 above the viewport or below the last row.
     int rowAt(const QPoint& viewportPoint) const;
     // Where a row starts in toPlainText(), and the row and column of an offset of it.
